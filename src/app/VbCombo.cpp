@@ -1,0 +1,42 @@
+#include "app/VbCombo.h"
+
+#include <QLineEdit>
+
+VbCombo::VbCombo(bool editable, QWidget* parent) : QComboBox(parent) {
+    setEditable(editable);
+    setInsertPolicy(QComboBox::NoInsert);
+    connect(this, qOverload<int>(&QComboBox::activated), this, [this](int i) {
+        listIndex_ = i;
+        Q_EMIT Clicked();
+    });
+    if (editable) {
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
+            listIndex_ = -1;
+            Q_EMIT Changed();
+        });
+    }
+}
+
+void VbCombo::SetListIndex(int index) {
+    if (index < -1 || index >= count()) return;
+    listIndex_ = index;
+    {
+        const QSignalBlocker block(this);
+        setCurrentIndex(index);
+        if (isEditable() && index < 0) setEditText(QString());
+    }
+    Q_EMIT Clicked();
+}
+
+QString VbCombo::Text() const { return isEditable() ? currentText() : (listIndex_ >= 0 ? itemText(listIndex_) : QString()); }
+
+void VbCombo::SetText(const QString& text) {
+    const int match = findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    listIndex_ = match;
+    {
+        const QSignalBlocker block(this);
+        if (match >= 0) setCurrentIndex(match);
+        if (isEditable()) setEditText(text);
+    }
+    Q_EMIT Changed();
+}

@@ -1,0 +1,26 @@
+#pragma once
+// A combo box with a list index that turns -1 when text is typed, and two
+// notifications: Clicked after an item is selected (by the user or by code,
+// re-selecting the current item included) and Changed after the text changes.
+#include <QComboBox>
+
+class VbCombo : public QComboBox {
+    Q_OBJECT
+public:
+    explicit VbCombo(bool editable, QWidget* parent = nullptr);
+
+    int ListIndex() const { return listIndex_; }
+    // Selects an item (or nothing with -1) and runs Clicked.
+    void SetListIndex(int index);
+    QString Text() const;
+    // Sets the text; the list index follows an item with exactly this text,
+    // else -1. Runs Changed.
+    void SetText(const QString& text);
+
+Q_SIGNALS:
+    void Clicked();
+    void Changed();
+
+private:
+    int listIndex_ = -1;
+};

@@ -1,0 +1,41 @@
+#pragma once
+// Message boxes, file dialogs, the folder picker and the beep, behind one
+// interface so tests can answer them from a script.
+#include <QString>
+
+enum class MsgIcon { None, Critical, Question, Exclamation, Information };
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
+enum class MsgResult { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
+
+// Open-file dialog flags as the program uses them.
+namespace ofn {
+constexpr long AllowMultiSelect = 0x200;
+constexpr long SingleSelection = 528388;
+constexpr long MultipleSelection = 528900;
+}  // namespace ofn
+
+struct FileDialogRequest {
+    QString title;
+    QString filter;  // "描述|*.a;*.b|描述2|*.*"
+    long flags = ofn::SingleSelection;
+    QString startFolder;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // defaultButton: index of the default among the buttons, from 0.
+    virtual MsgResult Message(const QString& text, const QString& title, MsgIcon icon,
+                              MsgButtons buttons, int defaultButton = 0) = 0;
+    // The FileName text: "" on cancel; one full path; or with multiple
+    // selection the folder and the names separated by NUL characters.
+    virtual QString OpenFile(const FileDialogRequest& request) = 0;
+    // The chosen folder as the picker gives it, "" on cancel.
+    virtual QString PickFolder(const QString& prompt, const QString& startFolder) = 0;
+    virtual void Beep() = 0;
+};
+
+// Converts a "描述|*.a;*.b|..." filter to the form of Qt's file dialog.
+QString ToQtFilter(const QString& filter);
+// Builds the FileName text from the selected paths.
+QString FileNameText(const QStringList& paths, bool multiSelect);

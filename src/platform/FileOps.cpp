@@ -1,0 +1,119 @@
+#include "platform/FileOps.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <mntent.h>
+#include <cstdio>
+#include <cstring>
+
+namespace fileops {
+
+bool IsOrdinaryFile(const QString& path) {
+    if (path.isEmpty()) return false;
+    const QFileInfo info(path);
+    return info.isFile() && !info.fileName().startsWith('.');
+}
+
+bool FolderExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
+
+bool Exists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
+
+long long FileSize(const QString& path) {
+    struct stat st;
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0) return -1;
+    if (!S_ISREG(st.st_mode)) return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+bool DeleteFile(const QString& path) {
+    if (path.isEmpty()) return true;
+    const QByteArray p = QFile::encodeName(path);
+    if (::unlink(p.constData()) == 0) return true;
+    return errno == ENOENT;
+}
+
+bool MakePath(const QString& path) { return QDir().mkpath(path) && QFileInfo(path).isDir(); }
+
+CopyResult CopyFile(const QString& src, const QString& dst) {
+    const QByteArray s = QFile::encodeName(src);
+    const QByteArray d = QFile::encodeName(dst);
+    const int in = ::open(s.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return CopyResult::SourceMissing;
+    struct stat st;
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        return CopyResult::SourceMissing;
+    }
+    const int out = ::open(d.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777);
+    if (out < 0) {
+        const int e = errno;
+        ::close(in);
+        return e == ENOSPC || e == EDQUOT ? CopyResult::DiskFull : CopyResult::Failed;
+    }
+    CopyResult result = CopyResult::Ok;
+    char buf[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            result = CopyResult::Failed;
+            break;
+        }
+        ssize_t done = 0;
+        while (done < n) {
+            const ssize_t w = ::write(out, buf + done, static_cast<size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                result = (errno == ENOSPC || errno == EDQUOT) ? CopyResult::DiskFull : CopyResult::Failed;
+                break;
+            }
+            done += w;
+        }
+        if (result != CopyResult::Ok) break;
+    }
+    ::fchmod(out, st.st_mode & 07777);
+    if (::close(out) != 0 && result == CopyResult::Ok)
+        result = (errno == ENOSPC || errno == EDQUOT) ? CopyResult::DiskFull : CopyResult::Failed;
+    ::close(in);
+    return result;
+}
+
+QString FolderOf(const QString& path) {
+    const int i = path.lastIndexOf('/');
+    return i < 0 ? QString() : path.left(i);
+}
+
+QString NameOf(const QString& path) {
+    const int i = path.lastIndexOf('/');
+    return i < 0 ? path : path.mid(i + 1);
+}
+
+QString MountPointOf(const QString& path) {
+    QString probe = QFileInfo(path).absoluteFilePath();
+    while (!probe.isEmpty() && !QFileInfo::exists(probe)) probe = QFileInfo(probe).absolutePath();
+    const QByteArray canon = QFile::encodeName(QFileInfo(probe).canonicalFilePath());
+    QString best = "/";
+    FILE* f = ::setmntent("/proc/self/mounts", "r");
+    if (!f) return best;
+    size_t bestLen = 1;
+    while (struct mntent* m = ::getmntent(f)) {
+        const size_t len = std::strlen(m->mnt_dir);
+        const bool under = std::strncmp(canon.constData(), m->mnt_dir, len) == 0 &&
+                           (canon.size() == static_cast<int>(len) || canon.at(static_cast<int>(len)) == '/' || len == 1);
+        if (under && len >= bestLen) {
+            best = QString::fromLocal8Bit(m->mnt_dir);
+            bestLen = len;
+        }
+    }
+    ::endmntent(f);
+    return best;
+}
+
+}  // namespace fileops

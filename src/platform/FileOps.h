@@ -1,0 +1,31 @@
+#pragma once
+// File tests and operations. Paths use "/"; errors come back as plain results.
+#include <QString>
+
+namespace fileops {
+
+// A regular file (a link to one counts) whose name does not begin with ".".
+bool IsOrdinaryFile(const QString& path);
+// An existing folder.
+bool FolderExists(const QString& path);
+// An existing file or folder, hidden ones included.
+bool Exists(const QString& path);
+// Size in bytes; -1 when it cannot be read.
+long long FileSize(const QString& path);
+// True when the file is gone afterwards (or was never there).
+bool DeleteFile(const QString& path);
+// Creates the folder and every missing level; true when it exists afterwards.
+bool MakePath(const QString& path);
+
+enum class CopyResult { Ok, SourceMissing, DiskFull, Failed };
+// Copies src over dst (replacing it), keeping the permission bits.
+CopyResult CopyFile(const QString& src, const QString& dst);
+
+// "/" joins: the folder of a path (text before the last "/"; "" for "/a")
+// and the name (text after it).
+QString FolderOf(const QString& path);
+QString NameOf(const QString& path);
+// The mount point of the file system that holds path.
+QString MountPointOf(const QString& path);
+
+}  // namespace fileops

@@ -1,0 +1,7 @@
+#pragma once
+#include "platform/AppControl.h"
+
+class RealAppControl : public AppControl {
+public:
+    void EndNow() override;
+};
