@@ -1,0 +1,20 @@
+#pragma once
+// Media facts read from the MediaInfo library's text report.
+#include <QString>
+#include <optional>
+
+namespace probe {
+
+// Writes the picture size as decimal texts into width and height and gives the
+// video bit rate in kb/s. Nothing when the report lacks the size or video
+// labels (audio-only or unreadable files); an output already written stays.
+std::optional<long> GetVideoSizeAndBitrate(const QString& file, QString& width, QString& height);
+
+// Writes the frame rate (whole frames per second) and gives the video bit rate
+// in kb/s; fails like the size probe.
+std::optional<long> GetVideoFrameRateAndBitrate(const QString& file, int& frameRate);
+
+// Seconds; 0 when the file is missing, hidden or the report has no duration.
+double GetMediaDuration(const QString& file);
+
+}  // namespace probe

@@ -1,0 +1,96 @@
+#include "support/Media.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+
+namespace media {
+
+namespace {
+QString ffprobe() {
+    QString ff = QStringLiteral(PLINDOR_FFMPEG);
+    const int slash = ff.lastIndexOf('/');
+    return (slash >= 0 ? ff.left(slash + 1) : QString()) + "ffprobe";
+}
+}  // namespace
+
+bool Ffmpeg(const QStringList& args) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral(PLINDOR_FFMPEG), QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y"} + args);
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool MakeVideo(const QString& path, int width, int height, double fps, double seconds, const QStringList& extra) {
+    const QString size = QString("%1x%2").arg(width).arg(height);
+    QStringList args{"-f", "lavfi", "-i", QString("testsrc=size=%1:rate=%2:duration=%3").arg(size).arg(fps).arg(seconds),
+                     "-f", "lavfi", "-i", QString("sine=frequency=440:duration=%1").arg(seconds),
+                     "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest"};
+    args << extra << path;
+    return Ffmpeg(args);
+}
+
+bool MakeMp3(const QString& path, double seconds) {
+    return Ffmpeg({"-f", "lavfi", "-i", QString("sine=frequency=440:duration=%1").arg(seconds), "-c:a", "libmp3lame",
+                   "-b:a", "64k", path});
+}
+
+bool MakePicture(const QString& path, int width, int height, const QString& colour) {
+    return Ffmpeg({"-f", "lavfi", "-i", QString("color=c=%1:size=%2x%3:duration=1").arg(colour).arg(width).arg(height),
+                   "-frames:v", "1", path});
+}
+
+QJsonObject Probe(const QString& path) {
+    QProcess p;
+    p.start(ffprobe(), {"-v", "error", "-print_format", "json", "-show_streams", "-show_format", path});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+int CountStreams(const QString& path, const QString& codecType) {
+    int n = 0;
+    for (const auto& s : Probe(path).value("streams").toArray()) {
+        const QJsonObject o = s.toObject();
+        const bool attached = o.value("disposition").toObject().value("attached_pic").toInt() == 1;
+        if (o.value("codec_type").toString() == codecType && !attached) ++n;
+    }
+    return n;
+}
+
+int CountAttachedPictures(const QString& path) {
+    int n = 0;
+    for (const auto& s : Probe(path).value("streams").toArray())
+        if (s.toObject().value("disposition").toObject().value("attached_pic").toInt() == 1) ++n;
+    return n;
+}
+
+int CountPackets(const QString& path, int streamIndex) {
+    QProcess p;
+    p.start(ffprobe(), {"-v", "error", "-select_streams", QString::number(streamIndex), "-count_packets",
+                        "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return -1;
+    bool ok = false;
+    const int n = QString::fromUtf8(p.readAllStandardOutput()).trimmed().toInt(&ok);
+    return ok ? n : -1;
+}
+
+double Duration(const QString& path) {
+    return Probe(path).value("format").toObject().value("duration").toString().toDouble();
+}
+
+QString Checksum(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(&f);
+    return QString::fromLatin1(h.result().toHex());
+}
+
+}  // namespace media

@@ -1,0 +1,30 @@
+#pragma once
+// Test media made with the system's ffmpeg, and facts read back with ffprobe.
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+namespace media {
+
+// Runs ffmpeg (quiet, overwriting) with these arguments; true on exit status 0.
+bool Ffmpeg(const QStringList& args);
+// An H.264/AAC video from lavfi test sources. extra goes before the output.
+bool MakeVideo(const QString& path, int width = 320, int height = 240, double fps = 25, double seconds = 1,
+               const QStringList& extra = {});
+// An MP3 tone.
+bool MakeMp3(const QString& path, double seconds = 1);
+// A picture of one colour (format by extension).
+bool MakePicture(const QString& path, int width, int height, const QString& colour = "red");
+
+// ffprobe's JSON for the file's streams and format; empty on failure.
+QJsonObject Probe(const QString& path);
+// The streams of a file, by codec type ("video", "audio") and attached pictures.
+int CountStreams(const QString& path, const QString& codecType);
+int CountAttachedPictures(const QString& path);
+// Packets of one stream (by index), counted by ffprobe.
+int CountPackets(const QString& path, int streamIndex);
+double Duration(const QString& path);
+// SHA-256 of a file's bytes, hex; empty when unreadable.
+QString Checksum(const QString& path);
+
+}  // namespace media
