@@ -1,0 +1,161 @@
+#include "platform/FileOps.h"
+#include "platform/LinuxProcessList.h"
+#include "platform/LinuxShell.h"
+#include "platform/QtDialogs.h"
+#include "platform/QtSettings.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// A copy of a system program under another name, so the process list shows that name.
+QString namedCopy(const QTemporaryDir& dir, const QString& program, const QString& name) {
+    const QString dst = dir.path() + "/" + name;
+    QFile::copy(QStandardPaths::findExecutable(program), dst);
+    QFile::setPermissions(dst, QFile::permissions(dst) | QFile::ExeOwner);
+    return dst;
+}
+
+bool eventually(const std::function<bool()>& cond) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000) {
+        if (cond()) return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(ProcessList, SeesLiveProcessesByNameCaseIgnoredAndNotZombies) {
+    QTemporaryDir dir;
+    const QString sleeper = namedCopy(dir, "sleep", "Mezzor.exe");
+    LinuxShell shell;
+    LinuxProcessList list;
+    EXPECT_FALSE(list.IsRunning("Mezzor.exe"));
+    long long pid = 0;
+    ASSERT_EQ(shell.Start(sleeper, {"0.3"}, dir.path(), &pid), 42);
+    EXPECT_TRUE(list.IsRunning("MEZZOR.EXE"));
+    EXPECT_EQ(list.Count("mezzor.exe"), 1);
+    EXPECT_FALSE(list.IsRunning("Mezzor"));  // the whole name, not a prefix
+    // Unreaped, the ended child is a zombie: not running any more.
+    ASSERT_TRUE(eventually([&] { return !list.IsRunning("Mezzor.exe"); }));
+    EXPECT_FALSE(shell.ExitStatus(pid) == std::nullopt);
+    EXPECT_EQ(*shell.ExitStatus(pid), 0);
+}
+
+TEST(ProcessList, KillsTheFirstByPrefixInIdOrder) {
+    QTemporaryDir dir;
+    const QString a = namedCopy(dir, "sleep", "plindortestA");
+    const QString b = namedCopy(dir, "sleep", "PlindorTestB");
+    LinuxShell shell;
+    LinuxProcessList list;
+    long long pa = 0, pb = 0;
+    ASSERT_EQ(shell.Start(a, {"30"}, dir.path(), &pa), 42);
+    ASSERT_EQ(shell.Start(b, {"30"}, dir.path(), &pb), 42);
+    ASSERT_LT(pa, pb);
+    EXPECT_EQ(list.KillFirstByPrefix("PLINDORTEST"), 1);
+    ASSERT_TRUE(eventually([&] { return shell.ExitStatus(pa).has_value(); }));
+    EXPECT_EQ(*shell.ExitStatus(pa), 128 + SIGKILL);
+    EXPECT_FALSE(shell.ExitStatus(pb).has_value());  // only one per call
+    EXPECT_EQ(list.KillFirstByPrefix("plindortest"), 1);
+    ASSERT_TRUE(eventually([&] { return shell.ExitStatus(pb).has_value(); }));
+    EXPECT_EQ(list.KillFirstByPrefix("plindortest"), 0);
+}
+
+TEST(Shell, StartReportsMissingProgramsAndKeepsArgumentsWhole) {
+    QTemporaryDir dir;
+    LinuxShell shell;
+    EXPECT_EQ(shell.Start("nothing-here", {}, dir.path(), nullptr), 2);
+    // Arguments reach the program exactly, quotes and blanks included.
+    const QString out = dir.path() + "/out.txt";
+    long long pid = 0;
+    const QString sh = QStandardPaths::findExecutable("sh");
+    ASSERT_EQ(shell.Start(sh, {"-c", "printf '%s|' \"$@\" > out.txt", "x", "a\" -y \"b", " lead", "名字 😀"},
+                          dir.path(), &pid), 42);
+    ASSERT_TRUE(eventually([&] { return shell.ExitStatus(pid).has_value(); }));
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));  // written inside the working folder
+    EXPECT_EQ(QString::fromUtf8(f.readAll()), "a\" -y \"b| lead|名字 😀|");
+}
+
+TEST(FileOps, OrdinaryFilesFoldersAndPaths) {
+    QTemporaryDir dir;
+    const QString a = dir.path() + "/a.mp4";
+    const QString hidden = dir.path() + "/.h.mp4";
+    QFile(a).open(QIODevice::WriteOnly);
+    QFile(hidden).open(QIODevice::WriteOnly);
+    QFile::link(a, dir.path() + "/link.mp4");
+    EXPECT_TRUE(fileops::IsOrdinaryFile(a));
+    EXPECT_TRUE(fileops::IsOrdinaryFile(dir.path() + "/link.mp4"));
+    EXPECT_FALSE(fileops::IsOrdinaryFile(hidden));
+    EXPECT_FALSE(fileops::IsOrdinaryFile(dir.path()));
+    EXPECT_FALSE(fileops::IsOrdinaryFile(""));
+    EXPECT_TRUE(fileops::FolderExists(dir.path()));
+    EXPECT_FALSE(fileops::FolderExists(a));
+    EXPECT_EQ(fileops::FileSize(a), 0);
+    EXPECT_EQ(fileops::FileSize(dir.path() + "/none"), -1);
+    EXPECT_EQ(fileops::FolderOf("/a.mp4"), "");
+    EXPECT_EQ(fileops::NameOf("/a.mp4"), "a.mp4");
+    EXPECT_EQ(fileops::FolderOf("/v/x/a.b.mp4"), "/v/x");
+    EXPECT_EQ(fileops::NameOf("plain"), "plain");
+    EXPECT_TRUE(fileops::DeleteFile(a));
+    EXPECT_TRUE(fileops::DeleteFile(a));  // already gone counts as done
+    EXPECT_TRUE(fileops::MakePath(dir.path() + "/x/y/z/"));
+    EXPECT_EQ(fileops::MountPointOf(dir.path() + "/x/y/none.mp4").isEmpty(), false);
+}
+
+TEST(FileOps, CopyKeepsBytesAndRunBitAndReportsFailures) {
+    QTemporaryDir dir;
+    const QString src = dir.path() + "/src.bin";
+    QFile f(src);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    QByteArray data(300000, 'x');
+    data[12345] = 'y';
+    f.write(data);
+    f.close();
+    QFile::setPermissions(src, QFile::permissions(src) | QFile::ExeOwner);
+    const QString dst = dir.path() + "/dst.bin";
+    EXPECT_EQ(fileops::CopyFile(src, dst), fileops::CopyResult::Ok);
+    QFile d(dst);
+    ASSERT_TRUE(d.open(QIODevice::ReadOnly));
+    EXPECT_EQ(d.readAll(), data);
+    EXPECT_TRUE(QFileInfo(dst).isExecutable());
+    EXPECT_EQ(fileops::CopyFile(dir.path() + "/none", dst), fileops::CopyResult::SourceMissing);
+    EXPECT_EQ(fileops::CopyFile(src, dir.path() + "/no/such/folder/x"), fileops::CopyResult::Failed);
+}
+
+TEST(Settings, StoredPerUserInGroupDefault) {
+    QtSettings s;
+    EXPECT_FALSE(s.Get("AccIndex").has_value());
+    s.Set("AccIndex", "1");
+    s.Set("CanAcc", "0");
+    EXPECT_EQ(s.Get("AccIndex"), QString("1"));
+    // The file lives under the test's own XDG config folder.
+    const QString ini = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Plindor/Plindor.ini";
+    ASSERT_TRUE(QFile::exists(ini));
+    QSettings raw(ini, QSettings::IniFormat);
+    EXPECT_EQ(raw.value("Default/CanAcc").toString(), "0");
+}
+
+TEST(Dialogs, FiltersAndFileNameTexts) {
+    EXPECT_EQ(ToQtFilter("图片文件|*.bmp;*.jpg"), "图片文件 (*.bmp *.jpg)");
+    EXPECT_EQ(ToQtFilter("mp3|*.mp3;*.mp2"), "mp3 (*.mp3 *.mp2)");
+    EXPECT_EQ(ToQtFilter("媒体文件|*.mp4|其他|*.*"), "媒体文件 (*.mp4);;其他 (*.*)");
+    EXPECT_EQ(FileNameText({}, true), "");
+    EXPECT_EQ(FileNameText({"/v/a.mp4"}, true), "/v/a.mp4");
+    EXPECT_EQ(FileNameText({"/v/a.mp4", "/v/b.mp4"}, true), QString("/v") + QChar(0) + "a.mp4" + QChar(0) + "b.mp4");
+    EXPECT_EQ(FileNameText({"/a.mp4", "/b.mp4"}, true), QString("/") + QChar(0) + "a.mp4" + QChar(0) + "b.mp4");
+}
