@@ -40,3 +40,11 @@ void VbCombo::SetText(const QString& text) {
     }
     Q_EMIT Changed();
 }
+
+void VbCombo::SetTextKeepIndex(const QString& text) {
+    if (isEditable()) {
+        const QSignalBlocker block(this);
+        setEditText(text);
+    }
+    Q_EMIT Changed();
+}

@@ -16,6 +16,10 @@ public:
     // Sets the text; the list index follows an item with exactly this text,
     // else -1. Runs Changed.
     void SetText(const QString& text);
+    // Sets the text of an editable combo and leaves the list index as it is
+    // (a listed size shown with its sides swapped still counts as that
+    // item). Runs Changed.
+    void SetTextKeepIndex(const QString& text);
 
 Q_SIGNALS:
     void Clicked();

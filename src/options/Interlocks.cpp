@@ -1,8 +1,19 @@
 #include "options/Interlocks.h"
 
 #include "app/Form1.h"
+#include "app/UpDown.h"
+#include "app/VbCombo.h"
+#include "filelist/FileGrid.h"
+#include "filelist/FileListController.h"
+#include "options/ModeSwitch.h"
+#include "options/OptionValidators.h"
+#include "options/Validators.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 
 Interlocks::Interlocks(Form1& form) : f_(form) {
     // toggled fires for changes by code too, and not when the state stays.
@@ -18,13 +29,119 @@ Interlocks::Interlocks(Form1& form) : f_(form) {
     connect(f_.ChSwap, &QCheckBox::toggled, this, &Interlocks::ChSwap_Click);
 }
 
-void Interlocks::ChAsHead_Click() {}
-void Interlocks::ChAutoMatch_Click() {}
-void Interlocks::ChCutSize_Click() {}
-void Interlocks::ChCutTime_Click() {}
-void Interlocks::ChDelRecover_Click() {}
-void Interlocks::ChFileNameAs_Click() {}
-void Interlocks::ChMp3_Click() {}
-void Interlocks::ChOther_Click() {}
-void Interlocks::ChPercent_Click() {}
-void Interlocks::ChSwap_Click() {}
+// Each reaction re-reads its own box: a nested reaction may have changed it.
+
+void Interlocks::ChAsHead_Click() {
+    f_.TPos->setText(QStringLiteral("1"));
+    f_.ChPercent->setChecked(false);
+    f_.Frame3->setEnabled(f_.ProcessingMode() == FrameAsCover && !f_.ChAsHead->isChecked());
+    f_.ChOther->setChecked(false);
+    if (f_.ChAsHead->isChecked()) {
+        f_.ChDelRecover->setChecked(false);
+        f_.ChFileNameAs->setChecked(false);
+    }
+    f_.ChOther->setEnabled(!f_.ChAsHead->isChecked());
+}
+
+void Interlocks::ChAutoMatch_Click() {
+    if (f_.ChAutoMatch->isChecked()) {
+        f_.CmdCover->setText(QStringLiteral("指定封面图来源..."));
+    } else {
+        f_.CmdCover->setText(QStringLiteral("指定封面图..."));
+        f_.LBase->setText(QStringLiteral("未指定"));
+    }
+}
+
+void Interlocks::ChCutSize_Click() {
+    f_.TSizeCut->setEnabled(f_.ChCutSize->isChecked());
+    f_.validators->TSizeCut_Validate();
+}
+
+void Interlocks::ChCutTime_Click() { f_.TTimeCut->setEnabled(f_.ChCutTime->isChecked()); }
+
+void Interlocks::ChDelRecover_Click() {
+    if (f_.ChDelRecover->isChecked()) {
+        f_.ChFileNameAs->setChecked(false);
+        f_.ChFileNameAs->setEnabled(false);
+        f_.ChDoSels->setEnabled(true);
+        f_.ChAsHead->setChecked(false);
+    } else {
+        f_.ChFileNameAs->setEnabled(true);
+        f_.ChDoSels->setEnabled(false);
+        f_.ChDoSels->setChecked(false);
+    }
+}
+
+void Interlocks::ChFileNameAs_Click() {
+    f_.ChColor->setEnabled(f_.ChFileNameAs->isChecked());
+    if (f_.ChFileNameAs->isChecked()) f_.ChAsHead->setChecked(false);
+}
+
+void Interlocks::ChMp3_Click() {
+    FileListController::ClearList(f_);
+    auto recaption = [](QPushButton* b, const QString& from, const QString& to) {
+        b->setText(b->text().replace(from, to, Qt::CaseSensitive));
+    };
+    if (f_.ChMp3->isChecked()) {
+        f_.ChOther->setChecked(false);
+        f_.ChOther->setEnabled(false);
+        f_.ChCutSize->setChecked(false);
+        f_.ChCutSize->setEnabled(false);
+        recaption(f_.CmdAddMp4, QStringLiteral("视频"), QStringLiteral("Mp3"));
+        recaption(f_.CmdReadMp4, QStringLiteral("视频"), QStringLiteral("Mp3"));
+    } else {
+        f_.ChOther->setEnabled(true);
+        f_.ChCutSize->setEnabled(true);
+        recaption(f_.CmdAddMp4, QStringLiteral("Mp3"), QStringLiteral("视频"));
+        recaption(f_.CmdReadMp4, QStringLiteral("Mp3"), QStringLiteral("视频"));
+    }
+    const bool mp3 = f_.ChMp3->isChecked();
+    FileGrid* g = f_.MSF;
+    switch (f_.ProcessingMode()) {
+        case SeriesFromOneVideo:
+            g->SetTextMatrix(0, 4, mp3 ? QStringLiteral("Mp3文件") : QStringLiteral("视频文件"));
+            break;
+        case OneCoverPerVideo:
+        case OneCoverForAllVideos:
+            g->SetTextMatrix(0, 0, mp3 ? QStringLiteral("Mp3文件名") : QStringLiteral("视频文件名"));
+            g->SetTextMatrix(0, 1, mp3 ? QStringLiteral("Mp3文件路径") : QStringLiteral("视频文件路径"));
+            break;
+        default:
+            break;
+    }
+}
+
+void Interlocks::ChOther_Click() {
+    f_.Frame4->setEnabled(f_.ChOther->isChecked());
+    if (f_.ChOther->isChecked()) {
+        f_.CmbFrms->SetListIndex(4);
+        f_.CmbComp->SetListIndex(33);
+    } else {
+        f_.CmbComp->SetListIndex(0);
+        f_.CmbFrms->SetListIndex(0);
+    }
+}
+
+void Interlocks::ChPercent_Click() {
+    f_.LPos->setText(f_.ChPercent->isChecked() ? QStringLiteral("%") : QStringLiteral("秒"));
+    // The spinner steps 0..100, which only makes sense for a percentage.
+    f_.UpDown1->setEnabled(f_.ChPercent->isChecked());
+    f_.validators->TPos_Validate();
+}
+
+void Interlocks::ChSwap_Click() {
+    if (leaveSizeText_) return;
+    if (f_.CmbSize->ListIndex() == 0) return;
+    const auto swapped = validators::SwappedSize(f_.CmbSize->Text());
+    if (!swapped) return;  // a percentage, a "?" size, text being typed
+    // The swapped size keeps its item's index, so it still counts as a listed
+    // size: the change rule keeps ChSwap checked and a second click swaps back.
+    f_.CmbSize->SetTextKeepIndex(*swapped);
+}
+
+void Interlocks::UncheckSwapLeavingText() {
+    const bool was = leaveSizeText_;
+    leaveSizeText_ = true;
+    f_.ChSwap->setChecked(false);
+    leaveSizeText_ = was;
+}

@@ -21,6 +21,12 @@ public:
     void ChPercent_Click();
     void ChSwap_Click();
 
+    // Unchecks ChSwap because the size text is no longer a listed size (the
+    // user typed or picked something else): that text is the user's and is
+    // not swapped back.
+    void UncheckSwapLeavingText();
+
 private:
     Form1& f_;
+    bool leaveSizeText_ = false;
 };

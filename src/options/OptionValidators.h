@@ -1,5 +1,6 @@
 #pragma once
-// Value checks of the free-text option controls.
+// Value checks of the free-text option controls: each validate handler runs
+// when the focus leaves its control, rewrites the text and lets the focus go.
 #include <QObject>
 
 class Form1;
@@ -13,10 +14,17 @@ public:
     void CmbSize_Click();
     void CmbSize_Validate();
     void CmbVBit_Validate();
+    // KeyAscii is set to 0 when the key is dropped.
+    void TPos_KeyPress(int& KeyAscii);
     void TPos_Validate();
     void TSizeCut_Validate();
     void TTimeCut_Validate();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // ChSwap is usable only while a listed fixed size is shown.
+    void applySwapRule();
     Form1& f_;
 };
