@@ -1,0 +1,74 @@
+#pragma once
+// The variables of one batch run, from the click on CmdDo to the end report.
+//
+// The row loop (BatchRun) owns one RunState and hands it, together with the
+// window, to every row step: a step is a free function
+//
+//   void Step(Form1& form, RunState& state);
+//
+// that reads the window's controls through `form` and the run's values
+// through `state`, writes only the ColStatus cell of state.CurrentRow (and the
+// progress panel), and leaves its results in `state` for the steps after it.
+// A step that waits for the encoder must check form.IsClosed() after the wait
+// and return at once when it is true; the loop then ends without touching the
+// window.
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+struct RunState {
+    // Row range as decimal texts, fixed once the loop starts.
+    QString FirstRow;
+    QString LastRow;
+    int CurrentRow = 0;
+    QDateTime RowStart;
+
+    // Mode 0: the base video's name without folder and extension.
+    QString BaseStem;
+    // The media file the row's encoder runs read.
+    QString SourceFile;
+    // The row's cover picture as chosen by the mode.
+    QString CoverFile;
+
+    // Cut settings, read once per run from TTimeCut and TSizeCut.
+    bool TimeCutInPercent = false;
+    bool SizeCutInPercent = false;
+    QStringList TimeCutParts;  // head, tail
+    QStringList SizeCutParts;  // left, top, right, bottom
+
+    // Where the row's result must end up.
+    QString OutputPath;
+
+    // Trim and crop of the row; empty when the option is off.
+    QString TrimHead;
+    QString TrimTail;
+    double TrimLength = 0;
+    QString TimeCutArgs;
+    int CropLeft = 0, CropTop = 0, CropRight = 0, CropBottom = 0;
+    int CropWidth = 0, CropHeight = 0;
+    QString CropArgs;
+
+    // The picture the cover commands take as their second input.
+    QString CommandCover;
+    // Re-encoding options of the row (ends in " -y ").
+    QString EncodeOptions;
+
+    // The file the row's encoder writes: OutputPath, or a temporary file
+    // beside the target that replaces it once the row succeeded.
+    QString RunOutputFile;
+    // Size of RunOutputFile in MB, 3 decimals; 0 means the attempt failed.
+    double OutSizeMB = 0;
+    // Whether the row's last waited encoder run started and exited with
+    // status 0 (the opening clip sets it from its joining run). A row succeeds
+    // only when this holds and OutSizeMB is above 0.
+    bool LastRunOk = false;
+
+    // Work files in the program folder, set at the run's set-up.
+    QString GrabbedFrameFile;  // mode 3: the grabbed frame ("Tmp.png")
+    QString TextCoverFile;     // mode 3: the file-name picture ("Back.bmp")
+    QString ScaledCoverFile;   // modes 0-2: the cover scaled to the frame ("Cover.png")
+
+    // Set by a step to leave the row loop after the current row (Cancel at
+    // the disk-full question).
+    bool EndLoop = false;
+};
