@@ -1,9 +1,59 @@
 #include "probe/MediaProbe.h"
 
+#include "probe/MediaInfoLibrary.h"
+#include "probe/ReportReading.h"
+
+#include <QFileInfo>
+
 namespace probe {
 
-std::optional<long> GetVideoSizeAndBitrate(const QString&, QString&, QString&) { return std::nullopt; }
-std::optional<long> GetVideoFrameRateAndBitrate(const QString&, int&) { return std::nullopt; }
-double GetMediaDuration(const QString&) { return 0; }
+namespace {
+
+// Only regular files (or links to one) reach the library: it would also take
+// a web address or a folder and go reading the network or a whole tree.
+QString normalReport(const MediaInfoApi& api, const QString& file) {
+    const QFileInfo info(file);
+    if (!info.isFile()) return {};
+    return FetchReport(api, info.absoluteFilePath(), ReportKind::Normal);
+}
+
+}  // namespace
+
+std::optional<long> GetVideoSizeAndBitrate(const MediaInfoApi& api, const QString& file, QString& width,
+                                           QString& height) {
+    const QString report = normalReport(api, file);
+    const VideoSize size = ReadVideoSize(report);
+    if (!size.width) return std::nullopt;
+    width = *size.width;
+    if (!size.height) return std::nullopt;
+    height = *size.height;
+    return ReadBitRate(report);
+}
+
+std::optional<long> GetVideoFrameRateAndBitrate(const MediaInfoApi& api, const QString& file, int& frameRate) {
+    const QString report = normalReport(api, file);
+    const auto fps = ReadFrameRate(report);
+    if (!fps) return std::nullopt;
+    frameRate = *fps;  // stays written when the size labels are missing
+    const VideoSize size = ReadVideoSize(report);
+    if (!size.width || !size.height) return std::nullopt;
+    return ReadBitRate(report);
+}
+
+double GetMediaDuration(const MediaInfoApi& api, const QString& file) {
+    const QFileInfo info(file);
+    if (!info.isFile() || info.fileName().startsWith('.')) return 0;  // hidden files count as missing
+    return ReadDuration(FetchReport(api, info.absoluteFilePath(), ReportKind::Complete));
+}
+
+std::optional<long> GetVideoSizeAndBitrate(const QString& file, QString& width, QString& height) {
+    return GetVideoSizeAndBitrate(SystemMediaInfo(), file, width, height);
+}
+
+std::optional<long> GetVideoFrameRateAndBitrate(const QString& file, int& frameRate) {
+    return GetVideoFrameRateAndBitrate(SystemMediaInfo(), file, frameRate);
+}
+
+double GetMediaDuration(const QString& file) { return GetMediaDuration(SystemMediaInfo(), file); }
 
 }  // namespace probe

@@ -5,6 +5,8 @@
 
 namespace probe {
 
+struct MediaInfoApi;
+
 // Writes the picture size as decimal texts into width and height and gives the
 // video bit rate in kb/s. Nothing when the report lacks the size or video
 // labels (audio-only or unreadable files); an output already written stays.
@@ -16,5 +18,11 @@ std::optional<long> GetVideoFrameRateAndBitrate(const QString& file, int& frameR
 
 // Seconds; 0 when the file is missing, hidden or the report has no duration.
 double GetMediaDuration(const QString& file);
+
+// The same probes over a given library (tests hand in stand-ins).
+std::optional<long> GetVideoSizeAndBitrate(const MediaInfoApi& api, const QString& file, QString& width,
+                                           QString& height);
+std::optional<long> GetVideoFrameRateAndBitrate(const MediaInfoApi& api, const QString& file, int& frameRate);
+double GetMediaDuration(const MediaInfoApi& api, const QString& file);
 
 }  // namespace probe

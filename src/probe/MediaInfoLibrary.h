@@ -1,0 +1,36 @@
+#pragma once
+// The MediaInfo library's C interface in its wide-character form, loaded at
+// run time, and the one sequence the probes run on it.
+#include <QString>
+#include <cstddef>
+
+namespace probe {
+
+// The six calls the probes use. A plain table of function pointers, so tests
+// can stand in for the library.
+struct MediaInfoApi {
+    void* (*New)() = nullptr;
+    std::size_t (*Open)(void* handle, const wchar_t* file) = nullptr;
+    const wchar_t* (*Option)(void* handle, const wchar_t* option, const wchar_t* value) = nullptr;
+    const wchar_t* (*Inform)(void* handle, std::size_t reserved) = nullptr;
+    void (*Close)(void* handle) = nullptr;
+    void (*Delete)(void* handle) = nullptr;
+
+    bool Loaded() const { return New && Open && Option && Inform && Close && Delete; }
+};
+
+// Loads a library file (searched like any shared library) and resolves the six
+// calls; an empty table when the file or one of the calls is missing.
+MediaInfoApi LoadMediaInfo(const char* libraryFile);
+
+// The system's libmediainfo, loaded on first use and kept for the process's life.
+const MediaInfoApi& SystemMediaInfo();
+
+enum class ReportKind { Normal, Complete };
+
+// The library's text report for a file: New, Open, Option "Complete", Inform,
+// then Close and Delete, whatever happened in between. Empty when the library
+// is not loaded or gives no report, which readers treat like an unreadable file.
+QString FetchReport(const MediaInfoApi& api, const QString& file, ReportKind kind);
+
+}  // namespace probe
