@@ -1,0 +1,30 @@
+#pragma once
+// The download's hidden helper form: it builds the job text, relays a
+// confirmed cancel and keeps the trace log. Never shown.
+#include <QWidget>
+
+class ModalDownload;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+class frmDemo : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmDemo(ModalDownload& owner);
+
+    // Builds "URL|target|1|" from the current download and runs it.
+    void cmdDoSingleDownLoad_Click();
+    // Aborts the transfer, drops a target that is not nearly complete, and
+    // ends the program.
+    void CmdCancel_Click();
+    void AppendTrace(const QString& line);
+
+    QPushButton* cmdDoSingleDownLoad;
+    QPushButton* CmdCancel;
+    QLineEdit* Text2;
+    QPlainTextEdit* Text3;
+
+private:
+    ModalDownload& owner_;
+};
