@@ -10,6 +10,9 @@ VbCombo::VbCombo(bool editable, QWidget* parent) : QComboBox(parent) {
         Q_EMIT Clicked();
     });
     if (editable) {
+        // No inline completion: a completed item text would stand there as a
+        // typed text (index -1) that the run reads differently from the item.
+        setCompleter(nullptr);
         connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
             listIndex_ = -1;
             Q_EMIT Changed();

@@ -5,6 +5,7 @@
 #include "options/Interlocks.h"
 #include "options/Validators.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
 #include <QInputMethodEvent>
@@ -58,6 +59,7 @@ bool OptionValidators::eventFilter(QObject* watched, QEvent* event) {
             // over is no leaving of the control.
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason) break;
+            if (QApplication::activePopupWidget()) break;
             if (watched == f_.CmbSize) CmbSize_Validate();
             else if (watched == f_.CmbVBit) CmbVBit_Validate();
             else if (watched == f_.TPos) TPos_Validate();
