@@ -1,0 +1,179 @@
+#include "batch/OutputNaming.h"
+#include "batch/SourceReplace.h"
+#include "platform/FileOps.h"
+#include "ScratchMounts.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+bool Write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(OutputNaming, StemsAndExtensions) {
+    struct Case {
+        QString path, stem, ext;
+    };
+    for (const Case& c : {Case{"clip.mp4", "clip", ".mp4"}, Case{"a.b.c.MP4", "a.b.c", ".MP4"},
+                          Case{"noext", "noext", ""}, Case{".hidden", "", ".hidden"}, Case{"end.", "end", "."}}) {
+        EXPECT_EQ(naming::StemOf(c.path), c.stem) << c.path.toStdString();
+        EXPECT_EQ(naming::ExtensionOf(c.path), c.ext) << c.path.toStdString();
+    }
+    // A dot in a folder is no extension.
+    EXPECT_EQ(naming::ExtensionOf("/v/x.y/noext"), "");
+    EXPECT_EQ(naming::BaseStemOf("/v/base.mp4"), "base");
+    EXPECT_EQ(naming::BaseStemOf("/v/my.base.mp4"), "my.base");
+    EXPECT_EQ(naming::BaseStemOf("基准视频未指定"), "基准视频未指定");
+    EXPECT_EQ(naming::TempOutputFile("/app", "/v/Clip.Final.MP4"), "/app/Tmp.MP4");
+}
+
+TEST(OutputNaming, PathsPerMode) {
+    naming::PathInputs in;
+    in.outputDir = "/out/";
+    in.baseStem = "base";
+    in.grabbedFrameFile = "/app/Tmp.png";
+
+    // Mode 0: the base video for every row, named by row number or by cover.
+    in.mode = 0;
+    in.baseCaption = "/v/base.mp4";
+    in.fileName = "sun.jpg";
+    in.folder = "/pics";
+    in.currentRow = 3;
+    in.chNum = true;
+    in.chSaveAs = true;
+    naming::RowPaths p = naming::ChoosePaths(in);
+    EXPECT_EQ(p.sourceFile, "/v/base.mp4");
+    EXPECT_EQ(p.coverFile, "/pics/sun.jpg");
+    EXPECT_EQ(p.outputPath, "/out//base(3).mp4");
+    in.chNum = false;
+    EXPECT_EQ(naming::ChoosePaths(in).outputPath, "/out//base_sun.mp4");
+    in.fileName = "sun.png";  // same stem, same output: the later row wins
+    EXPECT_EQ(naming::ChoosePaths(in).outputPath, "/out//base_sun.mp4");
+
+    // Mode 1: the row's own cover.
+    in.mode = 1;
+    in.fileName = "clip.mp4";
+    in.folder = "/v";
+    in.partnerFile = "/c/front.png";
+    in.chSaveAs = true;
+    p = naming::ChoosePaths(in);
+    EXPECT_EQ(p.sourceFile, "/v/clip.mp4");
+    EXPECT_EQ(p.coverFile, "/c/front.png");
+    EXPECT_EQ(p.outputPath, "/out//clip_front.mp4");
+    in.chSaveAs = false;
+    EXPECT_EQ(naming::ChoosePaths(in).outputPath, "/v/clip.mp4");
+
+    // Mode 2: the one cover of LBase.
+    in.mode = 2;
+    in.baseCaption = "/c/one.jpg";
+    in.chSaveAs = true;
+    p = naming::ChoosePaths(in);
+    EXPECT_EQ(p.coverFile, "/c/one.jpg");
+    EXPECT_EQ(p.outputPath, "/out//clip.mp4");
+
+    // Mode 3: the grabbed frame.
+    in.mode = 3;
+    in.chSaveAs = false;
+    p = naming::ChoosePaths(in);
+    EXPECT_EQ(p.coverFile, "/app/Tmp.png");
+    EXPECT_EQ(p.outputPath, "/v/clip.mp4");
+
+    EXPECT_EQ(naming::ChoosePaths({4}).outputPath, "");
+}
+
+TEST(OutputNaming, SameFileSeesThroughDoubledSlashesAndLinks) {
+    QTemporaryDir dir;
+    const QString a = dir.path() + "/a.mp4";
+    ASSERT_TRUE(Write(a, "x"));
+    ASSERT_TRUE(QFile::link(a, dir.path() + "/link.mp4"));
+    EXPECT_TRUE(naming::SameFile(dir.path() + "//a.mp4", a));
+    EXPECT_TRUE(naming::SameFile(dir.path() + "/./a.mp4", a));
+    EXPECT_TRUE(naming::SameFile(dir.path() + "/link.mp4", a));
+    EXPECT_FALSE(naming::SameFile(dir.path() + "/b.mp4", a));
+    EXPECT_FALSE(naming::SameFile("", a));
+}
+
+TEST(SourceReplace, PutsTheNewContentInPlaceKeepingPermissions) {
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/v.mp4";
+    const QString fresh = dir.path() + "/Tmp.mp4";
+    ASSERT_TRUE(Write(target, "old"));
+    ASSERT_TRUE(Write(fresh, "new content"));
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+
+    int asked = 0;
+    EXPECT_EQ(replace::PutInPlace(fresh, target, [&](const QString&) { return ++asked, false; }),
+              replace::Outcome::Placed);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(Read(target), "new content");
+    EXPECT_EQ(Read(fresh), "new content");  // the work file stays
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_FALSE(QFileInfo::exists(replace::StagingPathFor(target)));
+    EXPECT_TRUE(QFileInfo(replace::StagingPathFor(target)).fileName().startsWith('.'));
+}
+
+TEST(SourceReplace, AFailedCopyLeavesTheTargetAsItWas) {
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/v.mp4";
+    ASSERT_TRUE(Write(target, "old"));
+    EXPECT_EQ(replace::PutInPlace(dir.path() + "/missing.mp4", target, {}), replace::Outcome::Failed);
+    EXPECT_EQ(Read(target), "old");
+}
+
+TEST(SourceReplace, ReadOnlyFolderFailsWithoutTouchingTheTarget) {
+    ScratchMount m(512);
+    if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
+    QTemporaryDir dir;
+    const QString fresh = dir.path() + "/Tmp.mp4";
+    ASSERT_TRUE(Write(fresh, "new"));
+    const QString target = m.path() + "/v.mp4";
+    ASSERT_TRUE(Write(target, "old"));
+    ASSERT_TRUE(m.MakeReadOnly());
+    EXPECT_EQ(replace::PutInPlace(fresh, target, {}), replace::Outcome::Failed);
+    EXPECT_EQ(Read(target), "old");
+}
+
+TEST(SourceReplace, DiskFullAsksAndRetriesOrGivesUp) {
+    ScratchMount m(256);
+    if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
+    QTemporaryDir dir;
+    const QString fresh = dir.path() + "/Tmp.mp4";
+    ASSERT_TRUE(Write(fresh, QByteArray(100 * 1024, 'n')));
+    const QString target = m.path() + "/v.mp4";
+    ASSERT_TRUE(Write(target, "old"));
+    ASSERT_TRUE(m.Fill("filler", 16));
+
+    QStringList asked;
+    EXPECT_EQ(replace::PutInPlace(fresh, target, [&](const QString& mp) { return asked << mp, false; }),
+              replace::Outcome::Cancelled);
+    EXPECT_EQ(asked, QStringList{m.path()});
+    EXPECT_EQ(Read(target), "old");
+    EXPECT_FALSE(QFileInfo::exists(replace::StagingPathFor(target)));
+
+    // Retry after space was freed.
+    asked.clear();
+    EXPECT_EQ(replace::PutInPlace(fresh, target,
+                                  [&](const QString& mp) {
+                                      asked << mp;
+                                      return QFile::remove(m.path() + "/filler");
+                                  }),
+              replace::Outcome::Placed);
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_EQ(Read(target), QByteArray(100 * 1024, 'n'));
+    EXPECT_EQ(replace::DiskFullText("/mnt/x"), "/mnt/x盘磁盘空间不足，请释放空间后重试保存！");
+}
