@@ -311,6 +311,22 @@ TEST_F(IntakeTest, AModeSwitchDuringAMultipleAddClearsTheListAndTheAddGoesOn) {
     ExpectIdle();
 }
 
+TEST_F(IntakeTest, ChMp3CheckedDuringAMultipleAddClearsTheListAndNamesTheEnd) {
+    const QString v = Dir("v");
+    for (const char* n : {"1.mp4", "2.mp4", "3.mp4"}) ASSERT_TRUE(PlaceVideo(v + "/" + n, 160, 120));
+    const QString cover = Dir("c") + "/cover.png";
+    ASSERT_TRUE(PlacePicture(cover));
+    Mode(2);
+    f->LBase->setText(cover);
+    AtNextYield([this] { f->ChMp3->setChecked(true); });
+    fx.dialogs.fileAnswers = {Multi(v, {"1.mp4", "2.mp4", "3.mp4"})};
+    f->intake->CmdAddMp4_Click();
+    EXPECT_EQ(Names(), (QStringList{"2.mp4", "3.mp4"}));
+    EXPECT_EQ(f->Stb->PanelText(3), "文件数：2");
+    ExpectLastInfo("Mp3文件添加完毕！");  // the box as it stands at the end
+    ExpectIdle();
+}
+
 TEST_F(IntakeTest, ClosingTheWindowDuringAnAddStopsIt) {
     const QString v = Dir("v");
     for (const char* n : {"1.mp4", "2.mp4", "3.mp4"}) ASSERT_TRUE(PlaceVideo(v + "/" + n, 160, 120));
