@@ -1,0 +1,169 @@
+#include "encoder/EncodeOptions.h"
+
+#include "app/Form1.h"
+#include "app/VbCombo.h"
+#include "common/NumberText.h"
+#include "probe/MediaProbe.h"
+
+#include <QCheckBox>
+#include <cmath>
+
+namespace {
+
+struct Dimensions {
+    double width = 0, height = 0;
+};
+
+std::optional<Dimensions> probeSize(const EncodeProbes& probes) {
+    if (!probes.videoSize) return std::nullopt;
+    const auto size = probes.videoSize();
+    if (!size) return std::nullopt;
+    const auto w = num::WholeTextNumber(size->width);
+    const auto h = num::WholeTextNumber(size->height);
+    if (!w || !h || *w <= 0 || *h <= 0) return std::nullopt;
+    return Dimensions{*w, *h};
+}
+
+long long evenUp(long long v) { return v % 2 != 0 ? v + 1 : v; }
+
+// One side of a "?" size: a positive whole number, else 0 (not given).
+long long givenSide(const QString& part) {
+    const auto v = num::WholeTextNumber(part);
+    if (!v) return 0;
+    const auto n = num::ToInt32(*v);
+    return n && *n > 0 ? *n : 0;
+}
+
+// The "?" rule; nothing when the source cannot be measured or a side
+// overflows; an empty text when neither side is given (size kept).
+std::optional<QString> autoSizePiece(const QString& text, const EncodeProbes& probes) {
+    const auto size = probeSize(probes);
+    if (!size) return std::nullopt;
+    const double ratio = size->width / size->height;
+    const QStringList parts = text.split(QLatin1Char('x'));
+    long long a = givenSide(parts.value(0));
+    long long b = parts.size() > 1 ? givenSide(parts.value(1)) : 0;
+    if (a == 0 && b == 0) return QString();
+    if (a != 0) {
+        const auto v = num::ToInt32(a / ratio);
+        if (!v) return std::nullopt;
+        b = evenUp(*v);
+    } else {
+        const auto v = num::ToInt32(b * ratio);
+        if (!v) return std::nullopt;
+        a = evenUp(*v);
+    }
+    if (a > 2147483647LL || b > 2147483647LL) return std::nullopt;
+    return QStringLiteral(" -s %1:%2 ").arg(a).arg(b);
+}
+
+std::optional<QString> percentSizePiece(const QString& text, const EncodeProbes& probes) {
+    const auto size = probeSize(probes);
+    if (!size) return std::nullopt;
+    QString p = text;
+    p.remove(QLatin1Char('%'));
+    const auto percent = num::WholeTextNumber(p);
+    if (!percent) return std::nullopt;
+    // W * p / 100 of whole numbers is exact in a double, so the floor is too.
+    const auto w = num::ToInt32(std::floor(size->width * *percent / 100.0));
+    const auto h = num::ToInt32(std::floor(size->height * *percent / 100.0));
+    if (!w || !h) return std::nullopt;
+    const long long w2 = evenUp(*w), h2 = evenUp(*h);
+    if (w2 > 2147483647LL || h2 > 2147483647LL) return std::nullopt;
+    return QStringLiteral(" -s %1:%2 ").arg(w2).arg(h2);
+}
+
+std::optional<long long> videoBitrate(const EncodeControls& c, const EncodeProbes& probes) {
+    if (c.vbitIndex >= 1 && c.vbitIndex <= 10) {
+        if (!probes.videoBitrateKbps) return std::nullopt;
+        const auto source = probes.videoBitrateKbps();
+        if (!source) return std::nullopt;
+        return num::ToInt32(static_cast<double>(*source) * (10 - c.vbitIndex) / 10.0);
+    }
+    const auto typed = num::WholeTextNumber(c.vbitText);
+    if (!typed) return std::nullopt;
+    return num::ToInt32(*typed);
+}
+
+}  // namespace
+
+EncodeControls EncodeControls::Of(const Form1& f) {
+    EncodeControls c;
+    c.other = f.ChOther->isChecked();
+    c.sizeIndex = f.CmbSize->ListIndex();
+    c.sizeText = f.CmbSize->Text();
+    c.vbitIndex = f.CmbVBit->ListIndex();
+    c.vbitText = f.CmbVBit->Text();
+    c.frmsIndex = f.CmbFrms->ListIndex();
+    c.frmsText = f.CmbFrms->Text();
+    c.abitIndex = f.CmbABit->ListIndex();
+    c.abitText = f.CmbABit->Text();
+    c.arateIndex = f.CmbARate->ListIndex();
+    c.arateText = f.CmbARate->Text();
+    c.compText = f.CmbComp->Text();
+    return c;
+}
+
+EncodeProbes EncodeProbes::ForFile(const QString& file) {
+    EncodeProbes p;
+    p.videoSize = [file]() -> std::optional<Size> {
+        Size s;
+        if (!probe::GetVideoSizeAndBitrate(file, s.width, s.height)) return std::nullopt;
+        return s;
+    };
+    p.videoBitrateKbps = [file]() -> std::optional<long> {
+        int frameRate = 0;
+        return probe::GetVideoFrameRateAndBitrate(file, frameRate);
+    };
+    return p;
+}
+
+std::optional<QString> BuildEncodeOptions(const EncodeControls& c, const EncodeProbes& probes) {
+    if (!c.other) return QStringLiteral(" -q:v 0 -q:a 0 -c copy -y ");
+
+    QString out;
+    QString audioCopy = QStringLiteral(" -acodec copy ");
+    // Once a "?" size has been worked out, later failures only drop their piece.
+    bool lenient = false;
+
+    if (c.sizeText.contains(QLatin1Char('?'))) {
+        const auto piece = autoSizePiece(c.sizeText, probes);
+        if (!piece) return std::nullopt;
+        out += *piece;
+        lenient = true;
+    } else if (c.sizeIndex > 9) {
+        out += QStringLiteral(" -s ") + QString(c.sizeText).replace(QLatin1Char('x'), QLatin1Char(':')) +
+               QStringLiteral(" ");
+    } else if (c.sizeIndex >= 1) {
+        const auto piece = percentSizePiece(c.sizeText, probes);
+        if (!piece) return std::nullopt;
+        out += *piece;
+    }
+
+    if (c.vbitIndex != 0) {
+        const auto br = videoBitrate(c, probes);
+        if (br) out += QStringLiteral(" -b:v %1k ").arg(*br);
+        else if (!lenient) return std::nullopt;
+    }
+
+    // A list without a chosen item has no text to pass on.
+    if (c.frmsIndex != 0 && !c.frmsText.trimmed().isEmpty())
+        out += QStringLiteral(" -r ") + c.frmsText + QStringLiteral(" ");
+
+    if (c.abitIndex >= 1) {
+        out += QStringLiteral(" -b:a ") + c.abitText + QStringLiteral("k ");
+        audioCopy.clear();
+    }
+    if (c.arateIndex >= 1) {
+        out += QStringLiteral(" -ar ") + c.arateText + QStringLiteral(" ");
+        audioCopy.clear();
+    }
+
+    out += QStringLiteral(" -preset fast -crf ") + c.compText + QStringLiteral(" -q:v 0 -q:a 0 ") + audioCopy +
+           QStringLiteral(" -y ");
+    return out;
+}
+
+std::optional<QString> BuildEncodeOptions(Form1& form, const QString& file) {
+    return BuildEncodeOptions(EncodeControls::Of(form), EncodeProbes::ForFile(file));
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The re-encoding options that the cover commands carry between their inputs
+// and their output.
+//
+// With ChOther unchecked the result is " -q:v 0 -q:a 0 -c copy -y " (stream
+// copy). Otherwise it is built piece by piece from the option lists; every
+// piece begins and ends with a blank, so neighbours stand two blanks apart:
+//   size " -s W:H ", video bit rate " -b:v Nk ", frame rate " -r <item> ",
+//   audio bit rate " -b:a Nk ", sample rate " -ar N ", then
+//   " -preset fast -crf <comp> -q:v 0 -q:a 0 " + (" -acodec copy " unless an
+//   audio setting is chosen) + " -y ".
+//
+// Nothing is returned when the build fails (a probe fails, a typed bit rate is
+// not a number, a value leaves the 32-bit range); the batch run then keeps the
+// option text it had. After a "?" size has been worked out, a failing later
+// step only drops its own piece.
+#include <QString>
+#include <functional>
+#include <optional>
+
+class Form1;
+
+// The option controls as the builder reads them.
+struct EncodeControls {
+    bool other = false;  // ChOther checked
+    int sizeIndex = 0;   // CmbSize
+    QString sizeText;
+    int vbitIndex = 0;   // CmbVBit
+    QString vbitText;
+    int frmsIndex = 0;   // CmbFrms
+    QString frmsText;
+    int abitIndex = 0;   // CmbABit
+    QString abitText;
+    int arateIndex = 0;  // CmbARate
+    QString arateText;
+    QString compText;    // CmbComp
+
+    static EncodeControls Of(const Form1& form);
+};
+
+// The source facts the builder asks for, only when a setting needs them.
+struct EncodeProbes {
+    struct Size {
+        QString width, height;  // decimal texts as the media probe writes them
+    };
+    std::function<std::optional<Size>()> videoSize;
+    std::function<std::optional<long>()> videoBitrateKbps;
+
+    // The media probe on a file.
+    static EncodeProbes ForFile(const QString& file);
+};
+
+std::optional<QString> BuildEncodeOptions(const EncodeControls& controls, const EncodeProbes& probes);
+// The window's controls, probing `file` (the row's source video).
+std::optional<QString> BuildEncodeOptions(Form1& form, const QString& file);

@@ -1,0 +1,180 @@
+#include "encoder/EncoderRun.h"
+
+#include "app/Form1.h"
+#include "app/ProgramInfo.h"
+#include "platform/ProcessList.h"
+#include "platform/Shell.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+
+#include <set>
+
+namespace {
+
+const char* const kReaperName = "encoderReaper";
+
+// Collects encoders that nobody waits for (mode 4 starts one per row and moves
+// on), so they do not stay zombies until the next start.
+class BackgroundReaper : public QObject {
+public:
+    BackgroundReaper(Shell* shell, QObject* parent) : QObject(parent), shell_(shell) {
+        setObjectName(QString::fromLatin1(kReaperName));
+        timer_.setInterval(250);
+        connect(&timer_, &QTimer::timeout, this, &BackgroundReaper::poll);
+    }
+    void watch(long long pid) {
+        pids_.insert(pid);
+        if (!timer_.isActive()) timer_.start();
+    }
+    void forget(long long pid) { pids_.erase(pid); }
+
+private:
+    void poll() {
+        for (auto it = pids_.begin(); it != pids_.end();) {
+            if (shell_->ExitStatus(*it)) it = pids_.erase(it);
+            else ++it;
+        }
+        if (pids_.empty()) timer_.stop();
+    }
+    Shell* shell_;
+    QTimer timer_;
+    std::set<long long> pids_;
+};
+
+BackgroundReaper* reaperOf(const EncoderHost& host) {
+    if (!host.context || !host.shell) return nullptr;
+    auto* r = host.context->findChild<BackgroundReaper*>(QString::fromLatin1(kReaperName),
+                                                         Qt::FindDirectChildrenOnly);
+    return r ? r : new BackgroundReaper(host.shell, host.context);
+}
+
+}  // namespace
+
+EncoderHost EncoderHost::Of(Form1& form) {
+    EncoderHost h;
+    h.shell = form.services.shell;
+    h.processes = form.services.processes;
+    h.programFolder = form.AppPathGlobal;
+    QPointer<Form1> guard(&form);
+    h.windowClosed = [guard] { return !guard || guard->IsClosed(); };
+    h.context = &form;
+    return h;
+}
+
+EncoderRun StartEncoder(const EncoderHost& host, const EncoderCommand& command) {
+    EncoderRun run;
+    if (!host.shell) return run;
+    run.startCode = host.shell->Start(QString::fromLatin1(program::EncoderExe), command.Arguments(),
+                                      host.programFolder, &run.pid);
+    if (run.Started()) {
+        if (BackgroundReaper* r = reaperOf(host)) r->watch(run.pid);
+    } else {
+        run.pid = 0;
+    }
+    return run;
+}
+
+EncoderRun StartEncoder(Form1& form, const EncoderCommand& command) {
+    return StartEncoder(EncoderHost::Of(form), command);
+}
+
+EncoderRun WaitForEncoder(const EncoderHost& host, EncoderRun run, CycleOrder order,
+                          const std::function<void()>& statusUpdate) {
+    const QString name = QString::fromLatin1(program::EncoderExe);
+
+    // The process this wait started counts as running until it has been
+    // reaped, even where the process list cannot see it.
+    auto ownRunning = [&] {
+        if (!host.shell) return false;
+        host.shell->Reap();
+        if (!run.Started() || run.exitStatus) return false;
+        run.exitStatus = host.shell->ExitStatus(run.pid);
+        return !run.exitStatus.has_value();
+    };
+    auto test = [&] {
+        const bool own = ownRunning();
+        // A closed window waits only for its own encoder, never for strangers.
+        if (host.Closed()) return own;
+        return own || (host.processes && IsProcessRunning(*host.processes, name));
+    };
+    auto update = [&] {
+        if (statusUpdate && !host.Closed()) statusUpdate();
+    };
+
+    bool running = false;
+    do {
+        switch (order) {
+        case CycleOrder::YieldUpdateTest:
+            YieldToWindow();
+            update();
+            running = test();
+            break;
+        case CycleOrder::TestYieldUpdate:
+            running = test();
+            YieldToWindow();
+            update();
+            break;
+        case CycleOrder::TestUpdateYield:
+            running = test();
+            update();
+            YieldToWindow();
+            break;
+        }
+    } while (running);
+
+    if (run.Started() && host.context)
+        if (auto* r = host.context->findChild<BackgroundReaper*>(QString::fromLatin1(kReaperName),
+                                                                 Qt::FindDirectChildrenOnly))
+            r->forget(run.pid);
+    return run;
+}
+
+EncoderRun WaitForEncoder(Form1& form, EncoderRun started, CycleOrder order,
+                          const std::function<void()>& statusUpdate) {
+    return WaitForEncoder(EncoderHost::Of(form), started, order, statusUpdate);
+}
+
+EncoderRun RunEncoderAndWait(const EncoderHost& host, const EncoderCommand& command, CycleOrder order,
+                             const std::function<void()>& statusUpdate) {
+    return WaitForEncoder(host, StartEncoder(host, command), order, statusUpdate);
+}
+
+EncoderRun RunEncoderAndWait(Form1& form, const EncoderCommand& command, CycleOrder order,
+                             const std::function<void()>& statusUpdate) {
+    return RunEncoderAndWait(EncoderHost::Of(form), command, order, statusUpdate);
+}
+
+bool IsProcessRunning(ProcessList& processes, const QString& name, bool moreThanOne) {
+    if (moreThanOne) return processes.Count(name) >= 2;
+    return processes.IsRunning(name);
+}
+
+void YieldToWindow(int maxWaitMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher || maxWaitMs <= 0) return;
+    // Sleep in the dispatcher until an event comes; the timer bounds the sleep.
+    // (QCoreApplication::processEvents drops WaitForMoreEvents, and a nested
+    // QEventLoop::exec returns at once after the application was told to quit.)
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(maxWaitMs);
+    dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+QString ElapsedText(long long seconds) {
+    if (seconds < 0) seconds = 0;
+    const long long minutes = (seconds / 60) % 60;
+    const long long secs = seconds % 60;
+    return QStringLiteral("00:%1:%2")
+        .arg(minutes, 2, 10, QLatin1Char('0'))
+        .arg(secs, 2, 10, QLatin1Char('0'));
+}
+
+QString ElapsedText(const QDateTime& start, const QDateTime& now) {
+    const qint64 ms = start.msecsTo(now);
+    return ElapsedText(ms < 0 ? -1 : ms / 1000);
+}
