@@ -6,7 +6,8 @@
 // Arguments() is what the encoder process really receives: the literal text is
 // split like a Windows command line (double quotes group, runs of blanks
 // separate, the quotes themselves are dropped), while every path piece stays
-// inside one argument whatever it contains ("、'、blanks、a leading "-").
+// inside one argument whatever it contains: double quotes, apostrophes,
+// blanks, a leading "-".
 // A file name with a double quote therefore cannot split into extra encoder
 // options, which it would if the paths went through the text.
 //
