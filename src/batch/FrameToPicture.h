@@ -1,0 +1,71 @@
+#pragma once
+// Mode 4: a random frame of the first ten seconds of each video, written as a
+// JPEG beside it. The encoder is started for the row and not waited for.
+#include "encoder/EncoderCommand.h"
+#include "encoder/EncoderRun.h"
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <vector>
+
+class Form1;
+struct RunState;
+
+namespace framepicture {
+
+// Numbers r with 0 <= r < 1 in single precision. Seeded once with a fixed
+// value, so every program start draws the same sequence.
+class FrameRandom {
+public:
+    static constexpr std::uint32_t kSeed = 20240607;
+    FrameRandom() : engine_(kSeed) {}
+    float Next();
+
+private:
+    std::mt19937 engine_;  // fully specified by the standard: the same on every machine
+};
+// The program's one generator; its sequence runs on from run to run.
+FrameRandom& ProgramRandom();
+
+// r x min(duration, 10), 3 decimals, "0" in front below 1 (0 -> "00").
+// A duration that is not a finite positive number counts as 0.
+QString FrameTime(float r, double duration);
+
+// -ss <time> -i "<video>"  -vframes 1 -f image2   -q:v 0 -y "<picture>"
+EncoderCommand FrameToPictureCommand(const QString& frameTime, const QString& video, const QString& picture);
+
+// Keeps the number of encoders this program has started, and not yet seen
+// ending, at most `limit`: Acquire waits (yielding to the window) while all
+// are busy. One per window, found or made by For().
+class StartSlots : public QObject {
+public:
+    StartSlots(const EncoderHost& host, int limit, QObject* parent);
+    static StartSlots& For(Form1& form);
+
+    // Waits for a free slot; false when the window went away meanwhile.
+    bool Acquire();
+    void Started(const EncoderRun& run);
+    // Encoders started through here that have not been seen ending.
+    int Busy();
+    int Limit() const { return limit_; }
+    void SetLimit(int limit) { limit_ = limit < 1 ? 1 : limit; }
+    // Called on each pass of a wait for a slot (tests watch it).
+    std::function<void()> onWait;
+
+private:
+    EncoderHost host_;
+    int limit_;
+    std::vector<long long> running_;
+};
+
+// The machine's cores, at least 1.
+int CoreCount();
+
+}  // namespace framepicture
+
+// The row step of mode 4: computes the time, starts the encoder (waiting only
+// for a free slot) and writes "OK!" into the row.
+void GrabRandomFramePicture(Form1& form, RunState& state);

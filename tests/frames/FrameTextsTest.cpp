@@ -1,0 +1,182 @@
+// The seek and frame times and the command lines of the frame steps,
+// character for character.
+#include "batch/FrameGrab.h"
+#include "batch/FrameToPicture.h"
+#include "batch/OpeningClip.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+using framegrab::SeekInputs;
+
+TEST(SeekTime, EveryCaseOfTheCaptureMoment) {
+    struct Case {
+        bool del, head, percent;
+        QString pos;
+        double duration;
+        QString seek;
+    } cases[] = {
+        // First frame and opening clip win over everything.
+        {true, false, true, "50", 10, "0"},
+        {true, true, false, "7", 10, "0"},
+        {false, true, false, "7", 10, "0.5"},
+        {false, true, true, "50", 10, "0.5"},
+        // Percent of the duration, 3 decimals, "0" in front below 1.
+        {false, false, true, "50", 10, "5"},
+        {false, false, true, "5", 10, "00.5"},
+        {false, false, true, "50", 0, "00"},
+        {false, false, true, "33", 12.3456, "4.074"},
+        {false, false, true, "100", 61.5, "61.5"},
+        // Seconds as typed.
+        {false, false, false, "1", 60, "1"},
+        {false, false, false, ".5", 60, ".5"},
+        {false, false, false, "0.5", 60, "0.5"},
+        {false, false, false, "60", 60, "60"},  // equal is not beyond
+        {false, false, false, "", 60, ""},
+        {false, false, false, "0", 0, "0"},
+        // Beyond the duration: 95 % of it.
+        {false, false, false, "100", 60, "57"},
+        {false, false, false, "1", 0.8, "00.76"},
+        {false, false, false, "1", 0, "00"},
+        {false, false, false, "9000", 10.5, "9.975"},
+        // A percentage that is no number counts as 0.
+        {false, false, true, "", 10, "00"},
+        {false, false, true, "1.2.3", 10, "00"},
+        // Other characters never reach the command as they stand.
+        {false, false, false, "2 -map", 60, "2"},
+        {false, false, false, "\"3\"", 60, "0"},
+    };
+    for (const auto& c : cases) {
+        SeekInputs in{c.del, c.head, c.percent, c.pos};
+        EXPECT_EQ(framegrab::SeekTime(in, c.duration), c.seek)
+            << c.pos.toStdString() << " d=" << c.duration << " pct=" << c.percent;
+    }
+}
+
+TEST(SeekTime, AFailedDurationCountsAsZero) {
+    for (double d : {std::numeric_limits<double>::quiet_NaN(), -5.0, std::numeric_limits<double>::infinity()}) {
+        EXPECT_EQ(framegrab::SeekTime({false, false, true, "50"}, d), "00");
+        EXPECT_EQ(framegrab::SeekTime({false, false, false, "3"}, d), "00");
+    }
+}
+
+TEST(FrameGrabCommand, ExactTextAndArguments) {
+    const EncoderCommand cmd =
+        framegrab::FrameAsCoverCommand("/v/My Clip's.mp4", "00.5", "/app/Tmp.png");
+    EXPECT_EQ(cmd.Text(), "-i \"/v/My Clip's.mp4\" -y -ss 00.5 -vframes 1 -f image2  -y \"/app/Tmp.png\"");
+    EXPECT_EQ(cmd.Arguments(), (QStringList{"-i", "/v/My Clip's.mp4", "-y", "-ss", "00.5", "-vframes", "1", "-f",
+                                            "image2", "-y", "/app/Tmp.png"}));
+    // An empty moment leaves two blanks after -ss.
+    EXPECT_EQ(framegrab::FrameAsCoverCommand("/a.mp4", "", "/T.png").Text(),
+              "-i \"/a.mp4\" -y -ss  -vframes 1 -f image2  -y \"/T.png\"");
+    EXPECT_EQ(framegrab::GrabbingProgress(3, "10"), "状态：截取视频帧做封面中...已处理：3/10");
+}
+
+TEST(FrameTime, TextsAndTheTenSecondCap) {
+    struct Case {
+        float r;
+        double duration;
+        QString text;
+    } cases[] = {
+        {0.75f, 10, "7.5"},    {0.0731f, 10, "00.731"}, {0.0f, 10, "00"},
+        {0.5f, 25, "5"},       // capped at 10 s
+        {0.5f, 4.2, "2.1"},    {0.999f, 10, "9.99"},
+        {0.5f, 0, "00"},       {0.5f, std::numeric_limits<double>::quiet_NaN(), "00"},
+        {0.25f, -3, "00"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(framepicture::FrameTime(c.r, c.duration), c.text) << c.r << " " << c.duration;
+}
+
+TEST(FrameTime, TheGeneratorRepeatsFromItsFixedSeed) {
+    framepicture::FrameRandom a, b;
+    float lo = 1, hi = 0;
+    for (int i = 0; i < 10000; ++i) {
+        const float x = a.Next();
+        ASSERT_EQ(x, b.Next());
+        ASSERT_GE(x, 0.0f);
+        ASSERT_LT(x, 1.0f);
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
+    }
+    EXPECT_LT(lo, 0.01f);  // spread over the whole range
+    EXPECT_GT(hi, 0.99f);
+}
+
+TEST(FrameToPictureCommand, ExactBlanks) {
+    const EncoderCommand cmd =
+        framepicture::FrameToPictureCommand("00.731", "/v/a b.mp4", "/v/a b.jpg");
+    EXPECT_EQ(cmd.Text(), "-ss 00.731 -i \"/v/a b.mp4\"  -vframes 1 -f image2   -q:v 0 -y \"/v/a b.jpg\"");
+    EXPECT_EQ(cmd.Arguments(), (QStringList{"-ss", "00.731", "-i", "/v/a b.mp4", "-vframes", "1", "-f", "image2",
+                                            "-q:v", "0", "-y", "/v/a b.jpg"}));
+}
+
+TEST(OpeningClipTexts, CropAndTimeFromPercentages) {
+    EXPECT_EQ(openingclip::CropText("1,2,3,4", "1920", "1080"),
+              QString(" -filter_complex crop=x=19:y=22:w=1843:h=1015 "));
+    EXPECT_EQ(openingclip::CropText("1,2,3,4%", "1920", "1080"),
+              QString(" -filter_complex crop=x=19:y=22:w=1843:h=1015 "));
+    EXPECT_EQ(openingclip::CropText("5,5,5,5", "1920", "1080"),
+              QString(" -filter_complex crop=x=96:y=54:w=1728:h=972 "));
+    // 2.5 and 0.5 round to the even neighbour.
+    EXPECT_EQ(openingclip::CropText("0.5,0.5,0,0", "500", "100"), QString(" -filter_complex crop=x=2:y=0:w=498:h=100 "));
+    for (const char* bad : {"1,2,3", "1,2,x,4", "", "1,,3,4"})
+        EXPECT_FALSE(openingclip::CropText(bad, "1920", "1080")) << bad;
+    EXPECT_FALSE(openingclip::CropText("1,2,3,4", "", "1080"));
+
+    EXPECT_EQ(openingclip::TimeText("5,3", 100), QString("-ss 5 -t 92 "));
+    EXPECT_EQ(openingclip::TimeText("0.4,0", 100), QString("-ss 0.4 -t 99.6 "));
+    EXPECT_EQ(openingclip::TimeText("10,10%", 63.5), QString("-ss 6.35 -t 50.8 "));
+    EXPECT_EQ(openingclip::TimeText("5,3", 0), QString("-ss 0 -t 0 "));
+    EXPECT_FALSE(openingclip::TimeText("5", 100));
+    EXPECT_FALSE(openingclip::TimeText("a,3", 100));
+}
+
+TEST(OpeningClipTexts, TheFourCommandLines) {
+    using namespace openingclip;
+    const auto files = FilesFor("/app", "/v/clip.part1.MP4");
+    ASSERT_TRUE(files);
+    EXPECT_EQ(files->ext, ".MP4");
+    EXPECT_EQ(files->cut, "/app/Cut.MP4");
+    EXPECT_EQ(files->headFrames, "/app/Temp.MP4");
+    EXPECT_EQ(files->headClip, "/app/Head.MP4");
+    EXPECT_EQ(files->list, "/app/List.txt");
+    EXPECT_FALSE(FilesFor("/app", "/v.d/noext"));
+
+    EXPECT_EQ(CutCommand("", "/v/a.mp4", "", 25, 812, "/app/Cut.mp4").Text(),
+              " -i \"/v/a.mp4\"  -y -q:v 0 -r 25 -b:v 812k -acodec copy \"/app/Cut.mp4\"");
+    EXPECT_EQ(CutCommand("-ss 5 -t 92 ", "/v/a.mp4", " -filter_complex crop=x=1:y=2:w=3:h=4 ", 30, 100,
+                         "/app/Cut.mp4")
+                  .Text(),
+              "-ss 5 -t 92  -i \"/v/a.mp4\"  -filter_complex crop=x=1:y=2:w=3:h=4  -y -q:v 0 -r 30 -b:v 100k "
+              "-acodec copy \"/app/Cut.mp4\"");
+    EXPECT_EQ(HeadFramesCommand("/v/a.mp4", 25, 812, "/app/Temp.mp4").Text(),
+              "-ss 0 -t 0.5 -i \"/v/a.mp4\" -y -q:v 0 -r 25 -b:v 812k -acodec copy \"/app/Temp.mp4\"");
+    EXPECT_EQ(HeadOverlayCommand("/app/Temp.mp4", "/app/Tmp.png", 25, 812, "/app/Head.mp4").Text(),
+              "-i \"/app/Temp.mp4\" -i  \"/app/Tmp.png\" -filter_complex overlay=0:0 -y -q:v 0  -r 25 -b:v 812k "
+              "-q:a 0 -acodec copy \"/app/Head.mp4\"");
+    EXPECT_EQ(ConcatCommand("/app/List.txt", "/out/a.mp4").Text(),
+              "-safe 0 -f concat -i \"/app/List.txt\" -y -q:v 0 -q:a 0 -c copy \"/out/a.mp4\"");
+    EXPECT_EQ(ConcatCommand("/app/List.txt", "/out/a.mp4").Arguments(),
+              (QStringList{"-safe", "0", "-f", "concat", "-i", "/app/List.txt", "-y", "-q:v", "0", "-q:a", "0", "-c",
+                           "copy", "/out/a.mp4"}));
+}
+
+TEST(OpeningClipTexts, TheJoinListQuotesApostrophes) {
+    EXPECT_EQ(openingclip::ConcatListText("/app/Head.mp4", "/v/a.mp4"),
+              "file '/app/Head.mp4'\r\nfile '/v/a.mp4'\r\n");
+    EXPECT_EQ(openingclip::ConcatListText("/app/Head.mp4", "/v/Tom's.mp4"),
+              "file '/app/Head.mp4'\r\nfile '/v/Tom'\\''s.mp4'\r\n");
+    EXPECT_EQ(openingclip::ConcatQuoted("''"), "'\\'''\\''");
+}
+
+TEST(OpeningClipTexts, StatusTexts) {
+    EXPECT_EQ(openingclip::CuttingStatus(""), "视频画面、时间轴裁剪中...Mb");
+    EXPECT_EQ(openingclip::CuttingStatus(openingclip::SizeMbText(1572864)), "视频画面、时间轴裁剪中...1.5Mb");
+    EXPECT_EQ(openingclip::SizeMbText(0), "0");
+    EXPECT_EQ(openingclip::SizeMbText(5242), "0");      // 0.004999 MB
+    EXPECT_EQ(openingclip::SizeMbText(131072), "0.12");  // 0.125 MB: the half goes to even
+    EXPECT_EQ(openingclip::SizeMbText(393216), "0.38");  // 0.375 MB
+    EXPECT_EQ(openingclip::ClipProgress(2, 7), "状态：生成附加片头封面视频中...已处理：2/7");
+}
