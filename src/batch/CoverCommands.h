@@ -1,0 +1,60 @@
+#pragma once
+// The encoder command lines that put a cover into a row's file.
+//
+// Every command reads the source (input 0) and the cover picture (input 1)
+// and writes one output: the picture first, marked as the attached cover,
+// then the source's own streams. The source's existing cover is not carried
+// over, so a second replacement replaces rather than adds. An MP3 gets an
+// ID3v2.3 picture instead.
+#include "encoder/EncoderCommand.h"
+
+#include <QString>
+
+namespace covercmd {
+
+// Hardware decoders asked for before the source input.
+inline const QString QsvPrefix = QStringLiteral("  -c:v h264_qsv ");
+inline const QString CuvidPrefix = QStringLiteral(" -c:v h264_cuvid   -noautorotate ");
+// The source's streams without its attached pictures, video before audio.
+inline const QString SourceStreams = QStringLiteral("-map 0:V? -map 0:a? -map 0:s? -map 0:d?");
+
+enum class Which { Software, Qsv, Cuvid };
+
+struct Inputs {
+    QString sourceFile;
+    QString commandCover;
+    QString timeCutArgs;
+    QString cropArgs;
+    QString encodeOptions;
+    QString runOutputFile;
+    bool saveAs = false;    // ChSaveAs
+    bool mp3 = false;       // ChMp3
+    bool hardware = false;  // the hardware command set
+};
+
+struct Commands {
+    EncoderCommand software;
+    EncoderCommand qsv;    // hardware set only
+    EncoderCommand cuvid;  // hardware set only
+    EncoderCommand first;  // what the first attempt runs
+    bool firstIsCuvid = false;
+};
+
+// The hardware set serves rows that re-encode (ChOther) when a decoder worked
+// before (CanAcc) or the user asks for one (ChSpeed).
+bool UsesHardwareSet(bool chOther, bool canAcc, bool chSpeed);
+
+// The text between the cover path and the options, for one command.
+QString Tail(const Inputs& in, Which which);
+EncoderCommand Build(const Inputs& in, Which which);
+// accIndex 1 starts with CUVID; -1 and 0 with Quick Sync.
+Commands BuildAll(const Inputs& in, int accIndex);
+
+// Whether an MP4 command must re-encode: a crop filter cannot work on copied
+// streams, and the re-encoding options of ChOther do nothing on them.
+bool Reencodes(bool mp3, const QString& cropArgs, bool chOther);
+// The re-encoding form of a command: no stream copy, and the cover kept a
+// PNG picture (the MP4 muxer refuses an H.264 cover stream).
+EncoderCommand Reencoding(EncoderCommand command);
+
+}  // namespace covercmd

@@ -1,0 +1,210 @@
+#pragma once
+// A loaded main window for batch runs: either a scripted stand-in for the
+// encoder, or the real one (the system's ffmpeg as Mezzor.exe) on generated
+// media in a temporary folder.
+#include "app/Form1.h"
+#include "app/StatusPanels.h"
+#include "app/VbCombo.h"
+#include "batch/BatchRun.h"
+#include "filelist/FileGrid.h"
+#include "filelist/FileListController.h"
+#include "platform/LinuxProcessList.h"
+#include "platform/LinuxShell.h"
+#include "support/FormFixture.h"
+#include "support/Media.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <map>
+
+namespace batch_test {
+
+enum Col { ColFileName = 0, ColFolder = 1, ColWidth = 2, ColHeight = 3, ColPartnerFile = 4, ColStatus = 5 };
+
+// The real encoder, with the file-manager calls recorded instead of made.
+class RecordingShell : public LinuxShell {
+public:
+    std::vector<ShellCall> calls;  // "open", "select"
+    std::vector<QStringList> starts;
+    std::vector<long long> pids;
+    std::function<void(const QStringList& args, long long pid)> onStart;
+
+    void Open(const QString& target, const QString& workDir) override {
+        calls.push_back({"open", target, {}, workDir});
+    }
+    void SelectInFileManager(const QString& file) override { calls.push_back({"select", file, {}, {}}); }
+    int Start(const QString& program, const QStringList& args, const QString& workDir, long long* pid) override {
+        long long id = 0;
+        const int r = LinuxShell::Start(program, args, workDir, &id);
+        if (pid) *pid = id;
+        starts.push_back(args);
+        pids.push_back(id);
+        if (onStart) onStart(args, id);
+        return r;
+    }
+};
+
+// A stand-in encoder: each start writes its output (the last argument) with
+// a scripted size and ends at once with a scripted exit status.
+class ScriptedShell : public FakeShell {
+public:
+    struct Run {
+        long long bytes = 4096;
+        int exit = 0;
+    };
+    std::deque<Run> script;  // one per start, in order
+    Run otherwise;           // when the script is used up
+    std::vector<QStringList> starts;
+    std::function<void(const QStringList& args)> onStart;
+
+    int Start(const QString& program, const QStringList& args, const QString& workDir, long long* pid) override {
+        FakeShell::Start(program, args, workDir, nullptr);
+        Run r = otherwise;
+        if (!script.empty()) {
+            r = script.front();
+            script.pop_front();
+        }
+        starts.push_back(args);
+        if (!args.isEmpty() && r.bytes >= 0) {
+            QFile out(args.last());
+            if (out.open(QIODevice::WriteOnly)) out.write(QByteArray(static_cast<int>(r.bytes), 'o'));
+        }
+        const long long id = ++lastPid_;
+        exits_[id] = r.exit;
+        if (pid) *pid = id;
+        if (onStart) onStart(args);
+        return startResult;
+    }
+    std::optional<int> ExitStatus(long long pid) override {
+        const auto it = exits_.find(pid);
+        if (it == exits_.end()) return std::nullopt;
+        return it->second;
+    }
+
+private:
+    long long lastPid_ = 1000;
+    std::map<long long, int> exits_;
+};
+
+// Generated media, made once per kind and copied where a test wants it.
+inline bool PlaceVideo(const QString& path, int width = 320, int height = 240, double seconds = 1,
+                       const QStringList& extra = {}) {
+    static QTemporaryDir store;
+    const QString master = QString("%1/%2x%3_%4_%5.mp4")
+                               .arg(store.path())
+                               .arg(width)
+                               .arg(height)
+                               .arg(seconds)
+                               .arg(QString::number(qHash(extra.join(' '))));
+    if (!QFileInfo::exists(master) && !media::MakeVideo(master, width, height, 25, seconds, extra)) return false;
+    QFile::remove(path);
+    return QFile::copy(master, path);
+}
+
+inline bool PlaceMp3(const QString& path) {
+    static QTemporaryDir store;
+    const QString master = store.path() + "/t.mp3";
+    if (!QFileInfo::exists(master) && !media::MakeMp3(master, 1)) return false;
+    QFile::remove(path);
+    return QFile::copy(master, path);
+}
+
+inline bool PlacePicture(const QString& path, const QString& colour = "red", int w = 64, int h = 48) {
+    return media::MakePicture(path, w, h, colour);
+}
+
+inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The streams of a file as ffprobe lists them.
+inline QJsonArray Streams(const QString& path) { return media::Probe(path).value("streams").toArray(); }
+
+// Width x height of the attached picture, or of the first real video stream.
+inline QSize StreamSize(const QString& path, bool attached) {
+    for (const auto& s : Streams(path)) {
+        const QJsonObject o = s.toObject();
+        const bool pic = o.value("disposition").toObject().value("attached_pic").toInt() == 1;
+        if (o.value("codec_type").toString() == "video" && pic == attached)
+            return {o.value("width").toInt(), o.value("height").toInt()};
+    }
+    return {};
+}
+
+// Index of the first stream of a type that is not an attached picture; -1 when none.
+inline int StreamIndex(const QString& path, const QString& type) {
+    for (const auto& s : Streams(path)) {
+        const QJsonObject o = s.toObject();
+        if (o.value("codec_type").toString() == type &&
+            o.value("disposition").toObject().value("attached_pic").toInt() == 0)
+            return o.value("index").toInt();
+    }
+    return -1;
+}
+
+inline QString CodecOf(const QString& path, int index) {
+    for (const auto& s : Streams(path))
+        if (s.toObject().value("index").toInt() == index) return s.toObject().value("codec_name").toString();
+    return {};
+}
+
+// A window in a temporary program folder with a work folder beside it.
+struct BatchWindow {
+    FormFixture fx{true};
+    QTemporaryDir work;
+    RecordingShell realShell;
+    LinuxProcessList realProcesses;
+    ScriptedShell fakeShell;
+
+    // real: the real encoder and process list; else the scripted encoder.
+    // listProcesses false keeps the fake process list (nothing foreign is
+    // waited for or killed).
+    explicit BatchWindow(bool real, bool listProcesses = true) {
+        Services s = fx.FakeServices();
+        if (real) {
+            s.shell = &realShell;
+            if (listProcesses) s.processes = &realProcesses;
+        } else {
+            s.shell = &fakeShell;
+        }
+        loaded = fx.Load(s);
+        if (loaded) {
+            form().CmbSize->SetListIndex(0);  // keep the size unless a test asks
+            form().LDir->setText(work.path() + "/out/");
+            QDir().mkpath(work.path() + "/out");
+        }
+    }
+    bool loaded = false;
+
+    Form1& form() { return *fx.form; }
+    FakeDialogs& dialogs() { return fx.dialogs; }
+    QString Path(const QString& name) const { return work.path() + "/" + name; }
+    QString Out(const QString& name) const { return work.path() + "/out//" + name; }
+
+    void Mode(int m) { form().CmbType->SetListIndex(m); }
+    void AddRow(const QString& fileName, const QString& folder, const QString& w, const QString& h,
+                const QString& partner) {
+        FileListController::AddRow(form(), QStringList{fileName, folder, w, h, partner}.join('\t'));
+    }
+    // A video row of modes 1-2 for a file in the work folder.
+    void AddVideo(const QString& name, const QString& partner = {}, const QString& w = "320",
+                  const QString& h = "240") {
+        AddRow(name, work.path(), w, h, partner);
+    }
+    QString Status(int row) { return form().MSF->TextMatrix(row, ColStatus); }
+    void Run() { form().batch->CmdDo_Click(); }
+    RunState& State() { return form().batch->State(); }
+};
+
+}  // namespace batch_test

@@ -1,0 +1,314 @@
+// Whole runs with the real encoder on generated media, checked with ffprobe.
+#include "BatchFixture.h"
+
+#include "platform/Settings.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace batch_test;
+
+namespace {
+
+// What a replacement must leave alone: each real stream's codec and packets.
+struct StreamFacts {
+    QString videoCodec, audioCodec;
+    int videoPackets = -1, audioPackets = -1;
+    bool operator==(const StreamFacts& o) const {
+        return videoCodec == o.videoCodec && audioCodec == o.audioCodec && videoPackets == o.videoPackets &&
+               audioPackets == o.audioPackets;
+    }
+};
+
+StreamFacts FactsOf(const QString& path) {
+    StreamFacts f;
+    const int v = StreamIndex(path, "video");
+    const int a = StreamIndex(path, "audio");
+    if (v >= 0) f.videoCodec = CodecOf(path, v), f.videoPackets = media::CountPackets(path, v);
+    if (a >= 0) f.audioCodec = CodecOf(path, a), f.audioPackets = media::CountPackets(path, a);
+    return f;
+}
+
+// The attached picture's codec.
+QString PictureCodec(const QString& path) {
+    for (const auto& s : Streams(path)) {
+        const QJsonObject o = s.toObject();
+        if (o.value("disposition").toObject().value("attached_pic").toInt() == 1)
+            return o.value("codec_name").toString();
+    }
+    return {};
+}
+
+void ModeTwo(BatchWindow& w, const QStringList& videos, bool inPlace, const QString& colour = "red") {
+    w.Mode(2);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg"), colour, 200, 150));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(!inPlace);
+    for (const QString& v : videos) {
+        ASSERT_TRUE(PlaceVideo(w.Path(v)));
+        w.AddVideo(v, w.Path("cover.jpg"));
+    }
+}
+
+}  // namespace
+
+TEST(EndToEnd, ModeTwoInPlaceReplacesTheCoverAndKeepsEveryStream) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ModeTwo(w, {"a.mp4", "b.mp4"}, true);
+    const StreamFacts before = FactsOf(w.Path("a.mp4"));
+    ASSERT_EQ(before.videoCodec, "h264");
+    ASSERT_EQ(before.audioCodec, "aac");
+
+    w.Run();
+    for (const QString v : {"a.mp4", "b.mp4"}) {
+        SCOPED_TRACE(v.toStdString());
+        const QString p = w.Path(v);
+        EXPECT_EQ(media::CountAttachedPictures(p), 1);
+        EXPECT_EQ(StreamSize(p, true), QSize(320, 240));
+        EXPECT_EQ(FactsOf(p), before);
+        EXPECT_FALSE(QFileInfo::exists(w.work.path() + "/." + v + ".plindor-new"));
+    }
+    EXPECT_EQ(w.Status(1), "Ok");
+    EXPECT_EQ(w.Status(2), "Ok");
+
+    // A second replacement replaces: still one cover, and the new one.
+    const QString firstCover = media::Checksum(w.Path("a.mp4"));
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg"), "blue", 200, 150));
+    w.Run();
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("a.mp4")), 1);
+    EXPECT_EQ(Streams(w.Path("a.mp4")).size(), 3);
+    EXPECT_EQ(FactsOf(w.Path("a.mp4")), before);
+    EXPECT_NE(media::Checksum(w.Path("a.mp4")), firstCover);
+}
+
+TEST(EndToEnd, ModeZeroWritesNumberedAndCoverNamedSeries) {
+    for (const bool numbered : {true, false}) {
+        SCOPED_TRACE(numbered ? "numbered" : "cover-named");
+        BatchWindow w(true);
+        ASSERT_TRUE(w.loaded);
+        w.Mode(0);
+        w.form().ChNum->setChecked(numbered);
+        ASSERT_TRUE(PlaceVideo(w.Path("base.mp4")));
+        const QString baseSum = media::Checksum(w.Path("base.mp4"));
+        w.form().LBase->setText(w.Path("base.mp4"));
+        for (const QString pic : {"star.png", "sun.jpg", "moon.png"}) {
+            ASSERT_TRUE(PlacePicture(w.Path(pic), "green", 40, 30));
+            w.AddRow(pic, w.work.path(), "320", "240", w.Path("base.mp4"));
+        }
+        w.form().ChDoSels->setChecked(true);
+        w.form().MSF->SetRow(3);
+        w.form().MSF->SetRowSel(2);
+        w.Run();
+        const QStringList made = numbered ? QStringList{"base(2).mp4", "base(3).mp4"}
+                                          : QStringList{"base_sun.mp4", "base_moon.mp4"};
+        for (const QString& m : made) {
+            EXPECT_EQ(media::CountAttachedPictures(w.Out(m)), 1) << m.toStdString();
+            EXPECT_EQ(StreamSize(w.Out(m), true), QSize(320, 240));
+        }
+        EXPECT_FALSE(QFileInfo::exists(w.Out(numbered ? "base(1).mp4" : "base_star.mp4")));
+        EXPECT_EQ(QDir(w.work.path() + "/out").entryList(QDir::Files).size(), 2);
+        EXPECT_EQ(media::Checksum(w.Path("base.mp4")), baseSum);
+    }
+}
+
+TEST(EndToEnd, ModeOneSaveAsWritesBesideAndKeepsTheSource) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(1);
+    w.form().ChSaveAs->setChecked(true);
+    ASSERT_TRUE(PlaceVideo(w.Path("clip.mp4")));
+    ASSERT_TRUE(PlacePicture(w.Path("front.png"), "yellow", 100, 100));
+    const QString sum = media::Checksum(w.Path("clip.mp4"));
+    w.AddVideo("clip.mp4", w.Path("front.png"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    EXPECT_EQ(media::CountAttachedPictures(w.Out("clip_front.mp4")), 1);
+    EXPECT_EQ(StreamSize(w.Out("clip_front.mp4"), true), QSize(320, 240));
+    EXPECT_EQ(FactsOf(w.Out("clip_front.mp4")), FactsOf(w.Path("clip.mp4")));
+    EXPECT_EQ(media::Checksum(w.Path("clip.mp4")), sum);
+}
+
+TEST(EndToEnd, Mp3GetsAnId3v23PictureAndKeepsOnlyOne) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    w.form().ChMp3->setChecked(true);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg"), "red", 120, 90));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(PlaceMp3(w.Path("song.mp3")));
+    const int audioPackets = media::CountPackets(w.Path("song.mp3"), 0);
+    w.AddRow("song.mp3", w.work.path(), "0", "0", w.Path("cover.jpg"));
+    for (int pass = 0; pass < 2; ++pass) {
+        w.Run();
+        EXPECT_EQ(w.Status(1), "Ok");
+        EXPECT_EQ(media::CountAttachedPictures(w.Path("song.mp3")), 1);
+        EXPECT_EQ(StreamSize(w.Path("song.mp3"), true), QSize(120, 90));  // MP3 covers are not scaled
+        EXPECT_EQ(media::CountPackets(w.Path("song.mp3"), 0), audioPackets);
+        QFile f(w.Path("song.mp3"));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray head = f.read(4);
+        EXPECT_EQ(head.left(3), "ID3");
+        EXPECT_EQ(head.at(3), 3);
+    }
+}
+
+TEST(EndToEnd, TrimShortensAndPixelCropResizesPictureAndFrame) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(PlaceVideo(w.Path("long.mp4"), 320, 240, 10, {"-g", "5"}));
+    ASSERT_TRUE(PlaceVideo(w.Path("crop.mp4")));
+    w.AddVideo("long.mp4");
+    w.AddVideo("crop.mp4");
+
+    // Row 1 trimmed only; row 2 cropped only.
+    w.form().ChCutTime->setChecked(true);
+    w.form().TTimeCut->setText("5,3");
+    w.form().ChDoSels->setChecked(true);
+    w.form().MSF->SetRow(1);
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    const double d = media::Duration(w.Path("long.mp4"));
+    EXPECT_GT(d, 1.5);
+    EXPECT_LT(d, 3.5);
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("long.mp4")), 1);
+
+    w.form().ChCutTime->setChecked(false);
+    w.form().ChCutSize->setChecked(true);
+    w.form().TSizeCut->setText("1,2,3,4");
+    w.form().MSF->SetRow(2);
+    w.Run();
+    EXPECT_EQ(w.Status(2), "Ok");
+    EXPECT_EQ(StreamSize(w.Path("crop.mp4"), false), QSize(316, 234));
+    EXPECT_EQ(StreamSize(w.Path("crop.mp4"), true), QSize(316, 234));
+    EXPECT_EQ(PictureCodec(w.Path("crop.mp4")), "png");
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("crop.mp4")), 1);
+    EXPECT_EQ(StreamIndex(w.Path("crop.mp4"), "audio") >= 0, true);
+}
+
+TEST(EndToEnd, CropThatLeavesTooLittleEndsOnlyThatRow) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    ASSERT_TRUE(PlaceVideo(w.Path("small.mp4"), 64, 64));
+    ASSERT_TRUE(PlaceVideo(w.Path("big.mp4")));
+    w.AddVideo("small.mp4", {}, "64", "64");
+    w.AddVideo("big.mp4");
+    w.form().ChCutSize->setChecked(true);
+    w.form().TSizeCut->setText("16,0,16,0");
+    w.Run();
+    EXPECT_EQ(w.Status(1), "失败：画面裁剪量太大");
+    EXPECT_EQ(w.Status(2), "Ok");
+    EXPECT_EQ(w.realShell.starts.size(), 1u);
+    EXPECT_EQ(StreamSize(w.Out("big.mp4"), false), QSize(288, 240));
+}
+
+TEST(EndToEnd, ChOtherReencodesVideoAndCoverAlike) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(PlaceVideo(w.Path("v.mp4"), 640, 360));
+    w.AddVideo("v.mp4", {}, "640", "360");
+    w.form().ChOther->setChecked(true);  // frame rate 20, compression 33
+    w.form().CmbSize->SetText("320x240");
+    ASSERT_GT(w.form().CmbSize->ListIndex(), 9);
+    w.Run();
+    EXPECT_TRUE(w.Status(1).startsWith("Ok！")) << w.Status(1).toStdString();
+    const QString p = w.Path("v.mp4");
+    EXPECT_EQ(StreamSize(p, false), QSize(320, 240));
+    EXPECT_EQ(StreamSize(p, true), QSize(320, 240));
+    EXPECT_EQ(PictureCodec(p), "png");
+    EXPECT_EQ(media::CountAttachedPictures(p), 1);
+    for (const auto& s : Streams(p))
+        if (s.toObject().value("index").toInt() == StreamIndex(p, "video"))
+            EXPECT_EQ(s.toObject().value("r_frame_rate").toString(), "20/1");
+}
+
+TEST(EndToEnd, MissingCoverFailsTheRowAndTheNextStillRuns) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(1);
+    w.form().ChSaveAs->setChecked(false);
+    for (int i = 1; i <= 2; ++i) {
+        ASSERT_TRUE(PlaceVideo(w.Path(QString("v%1.mp4").arg(i))));
+        ASSERT_TRUE(PlacePicture(w.Path(QString("c%1.png").arg(i))));
+        w.AddVideo(QString("v%1.mp4").arg(i), w.Path(QString("c%1.png").arg(i)));
+    }
+    const QString sum = media::Checksum(w.Path("v1.mp4"));
+    QFile::remove(w.Path("c1.png"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("v1.mp4")), sum);
+    EXPECT_EQ(w.Status(2), "Ok");
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("v2.mp4")), 1);
+}
+
+TEST(EndToEnd, StopDuringRowTwoOfFiveLeavesTheRestUntouched) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    QStringList names;
+    for (int i = 1; i <= 5; ++i) names << QString("v%1.mp4").arg(i);
+    ModeTwo(w, names, true);
+    QStringList sums;
+    for (const QString& n : names) sums << media::Checksum(w.Path(n));
+
+    QTimer poll;
+    bool stopped = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (stopped || w.State().CurrentRow != 2 || w.Status(2) != "封面更换中...") return;
+        stopped = true;
+        w.dialogs().answers = {MsgResult::Ok};
+        w.form().CmdStop->click();
+    });
+    poll.start(1);
+    w.Run();
+    poll.stop();
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(w.Status(2), "Ok");
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("v2.mp4")), 1);
+    for (int i = 3; i <= 5; ++i) {
+        EXPECT_EQ(w.Status(i), "");
+        EXPECT_EQ(media::Checksum(w.Path(names[i - 1])), sums[i - 1]);
+    }
+    EXPECT_TRUE(w.dialogs().Shown("处理完毕！\r\n要打开输出目录吗？"));
+}
+
+TEST(EndToEnd, WithoutHardwareDecodersTheSoftwareAttemptSucceeds) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ModeTwo(w, {"a.mp4", "b.mp4"}, true);
+    const StreamFacts before = FactsOf(w.Path("a.mp4"));
+    w.form().ChOther->setChecked(true);
+    w.form().CmbSize->SetListIndex(0);
+    w.form().ChSpeed->setChecked(true);
+    ASSERT_EQ(w.form().AccIndex, -1);
+    w.Run();
+
+    ASSERT_EQ(w.realShell.starts.size(), 4u);
+    EXPECT_EQ(w.realShell.starts[0].mid(0, 2), (QStringList{"-c:v", "h264_qsv"}));
+    EXPECT_EQ(w.realShell.starts[1].mid(0, 2), (QStringList{"-c:v", "h264_cuvid"}));
+    EXPECT_EQ(w.realShell.starts[2].first(), "-threads");
+    EXPECT_EQ(w.realShell.starts[3].first(), "-threads");  // the second row: one attempt
+    EXPECT_EQ(w.fx.settings.values.value(settings_names::AccIndex), "0");
+    EXPECT_EQ(w.fx.settings.values.value(settings_names::CanAcc), "0");
+    EXPECT_FALSE(w.form().ChSpeed->isChecked());
+    EXPECT_FALSE(OwnEnabled(w.form().ChSpeed));
+    for (const QString v : {"a.mp4", "b.mp4"}) {
+        const StreamFacts after = FactsOf(w.Path(v));
+        EXPECT_EQ(after.videoCodec, "h264") << v.toStdString();  // video, not an audio-only leftover
+        EXPECT_EQ(after.audioPackets, before.audioPackets);
+        EXPECT_GT(after.videoPackets, 0);
+        EXPECT_EQ(media::CountAttachedPictures(w.Path(v)), 1);
+    }
+    EXPECT_TRUE(w.Status(1).startsWith("Ok！"));
+}

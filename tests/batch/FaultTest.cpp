@@ -1,0 +1,184 @@
+// Faults during a run with the real encoder: whatever happens, no source is
+// lost or changed unless its new content is complete.
+#include "BatchFixture.h"
+#include "ScratchMounts.h"
+
+#include "batch/SourceReplace.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <csignal>
+
+using namespace batch_test;
+
+namespace {
+
+const QString kDiskFull = "盘磁盘空间不足，请释放空间后重试保存！";
+
+// Mode 2 in place over videos in `folder`.
+void InPlaceRows(BatchWindow& w, const QString& folder, const QStringList& videos, int seconds = 1) {
+    w.Mode(2);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(false);
+    for (const QString& v : videos) {
+        ASSERT_TRUE(PlaceVideo(folder + "/" + v, 320, 240, seconds));
+        w.AddRow(v, folder, "320", "240", w.Path("cover.jpg"));
+    }
+}
+
+QStringList Sums(const QString& folder, const QStringList& names) {
+    QStringList s;
+    for (const QString& n : names) s << media::Checksum(folder + "/" + n);
+    return s;
+}
+
+}  // namespace
+
+TEST(Faults, BrokenInputFailsWithoutTouchingIt) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    InPlaceRows(w, w.work.path(), {"good.mp4"});
+    ASSERT_TRUE(WriteBytes(w.Path("broken.mp4"), QByteArray(4000, 'b')));
+    // The broken file first, with believable cells.
+    w.form().MSF->SetRows(1);
+    w.AddVideo("broken.mp4");
+    w.AddVideo("good.mp4");
+    const QString sum = media::Checksum(w.Path("broken.mp4"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("broken.mp4")), sum);
+    EXPECT_EQ(w.Status(2), "Ok");
+}
+
+TEST(Faults, EncoderKilledMidRow) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    InPlaceRows(w, w.work.path(), {"long.mp4", "next.mp4"}, 20);
+    w.form().ChOther->setChecked(true);  // a slow re-encode
+    w.form().CmbSize->SetListIndex(0);
+    const QStringList before = Sums(w.work.path(), {"long.mp4", "next.mp4"});
+    bool killed = false;
+    w.realShell.onStart = [&](const QStringList&, long long pid) {
+        if (w.State().CurrentRow != 1) return;
+        QTimer::singleShot(300, [&, pid] {
+            const QString tmp = w.fx.AppPath() + "/Tmp.mp4";
+            killed = ::kill(static_cast<pid_t>(pid), SIGKILL) == 0;
+            // It had started writing: the size alone would pass for success.
+            EXPECT_GT(QFileInfo(tmp).size(), 0);
+        });
+    };
+    w.Run();
+    ASSERT_TRUE(killed);
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(Sums(w.work.path(), {"long.mp4"}), before.mid(0, 1));
+    EXPECT_TRUE(w.Status(2).startsWith("Ok！"));
+}
+
+TEST(Faults, ReadOnlyTargetFolderFailsTheRow) {
+    ScratchMount m(4096);
+    if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    InPlaceRows(w, m.path(), {"a.mp4", "b.mp4"});
+    const QStringList before = Sums(m.path(), {"a.mp4", "b.mp4"});
+    ASSERT_TRUE(m.MakeReadOnly());
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");  // never "Ok" for a result that could not be put in place
+    EXPECT_EQ(w.Status(2), "更换失败");
+    EXPECT_EQ(Sums(m.path(), {"a.mp4", "b.mp4"}), before);
+}
+
+TEST(Faults, DiskFullCancelKeepsTheSourceAndEndsTheRun) {
+    ScratchMount m(1024);
+    if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    InPlaceRows(w, m.path(), {"a.mp4", "b.mp4"});
+    const QStringList before = Sums(m.path(), {"a.mp4", "b.mp4"});
+    ASSERT_TRUE(m.Fill("filler", 4));
+    w.dialogs().answers = {MsgResult::Cancel};
+    w.Run();
+    ASSERT_GE(w.dialogs().messages.size(), 2u);
+    const RecordedMessage& q = w.dialogs().messages[0];
+    EXPECT_EQ(q.text, m.path() + kDiskFull);
+    EXPECT_EQ(q.icon, MsgIcon::Critical);
+    EXPECT_EQ(q.buttons, MsgButtons::RetryCancel);
+    EXPECT_EQ(q.defaultButton, 0);
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(w.Status(2), "");  // no later row
+    EXPECT_EQ(w.realShell.starts.size(), 1u);
+    EXPECT_EQ(Sums(m.path(), {"a.mp4", "b.mp4"}), before);
+    EXPECT_FALSE(QFileInfo::exists(replace::StagingPathFor(m.path() + "/a.mp4")));
+    EXPECT_TRUE(w.dialogs().Shown("处理完毕！\r\n要打开输出目录吗？"));
+}
+
+TEST(Faults, DiskFullRetryAfterFreeingSpace) {
+    ScratchMount m(1024);
+    if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    InPlaceRows(w, m.path(), {"a.mp4", "b.mp4"});
+    ASSERT_TRUE(m.Fill("filler", 4));
+    int asked = 0;
+    w.dialogs().onMessage = [&](const RecordedMessage& msg) {
+        if (!msg.text.endsWith(kDiskFull)) return;
+        if (++asked == 2) QFile::remove(m.path() + "/filler");  // the first Retry still finds it full
+    };
+    w.Run();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(w.Status(1), "Ok");
+    EXPECT_EQ(w.Status(2), "Ok");
+    for (const QString v : {"a.mp4", "b.mp4"}) {
+        EXPECT_EQ(media::CountAttachedPictures(m.path() + "/" + v), 1);
+        EXPECT_EQ(StreamIndex(m.path() + "/" + v, "video") >= 0, true);
+    }
+}
+
+TEST(Faults, OutputFolderEqualToTheSourceFolder) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    InPlaceRows(w, w.work.path(), {"a.mp4"});
+    ASSERT_TRUE(WriteBytes(w.Path("broken.mp4"), QByteArray(3000, 'b')));
+    w.AddVideo("broken.mp4");
+    w.form().ChSaveAs->setChecked(true);
+    w.form().LDir->setText(w.work.path() + "/");
+    const QString brokenSum = media::Checksum(w.Path("broken.mp4"));
+    const int packets = media::CountPackets(w.Path("a.mp4"), StreamIndex(w.Path("a.mp4"), "video"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("a.mp4")), 1);
+    EXPECT_EQ(media::CountPackets(w.Path("a.mp4"), StreamIndex(w.Path("a.mp4"), "video")), packets);
+    EXPECT_EQ(w.Status(2), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("broken.mp4")), brokenSum);
+}
+
+TEST(Faults, ClosingTheWindowDuringARealWait) {
+    // The shutdown kills the first encoder it finds: on a shared machine that
+    // may not be ours, so this window sees no process list and the test ends
+    // its own encoder the way the shutdown would.
+    BatchWindow w(true, false);
+    ASSERT_TRUE(w.loaded);
+    InPlaceRows(w, w.work.path(), {"long.mp4", "b.mp4"}, 20);
+    w.form().ChOther->setChecked(true);
+    w.form().CmbSize->SetListIndex(0);
+    const QStringList before = Sums(w.work.path(), {"long.mp4", "b.mp4"});
+    QTimer poll;
+    bool closed = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (closed || !w.Status(1).startsWith("封面更换中...")) return;
+        closed = true;
+        w.dialogs().answers = {MsgResult::Ok};
+        w.form().close();
+        ::kill(static_cast<pid_t>(w.realShell.pids.back()), SIGKILL);
+    });
+    poll.start(5);
+    w.Run();
+    poll.stop();
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(w.form().IsClosed());
+    EXPECT_FALSE(w.dialogs().Shown("处理完毕！\r\n要打开输出目录吗？"));
+    EXPECT_EQ(w.realShell.starts.size(), 1u);
+    EXPECT_EQ(Sums(w.work.path(), {"long.mp4", "b.mp4"}), before);
+    EXPECT_FALSE(QFileInfo::exists(w.fx.AppPath() + "/Mezzor.exe"));
+}
