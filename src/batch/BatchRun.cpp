@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "batch/CoverCommands.h"
+#include "batch/ExitWake.h"
 #include "batch/OutputNaming.h"
 #include "batch/ResultCheck.h"
 #include "batch/RowSteps.h"
@@ -18,6 +19,7 @@
 #include "update/UpdateHost.h"
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,6 +81,7 @@ bool BatchRun::CheckRunPreconditions() {
 
 void BatchRun::EnterRunState() {
     s_ = RunState{};
+    lastScaled_ = ScaledCover{};
     s_.FirstRow = QStringLiteral("1");
     s_.LastRow = QString::number(f_.MSF->Rows() - 1);
     ReadCutOptions();
@@ -242,13 +245,28 @@ void BatchRun::PrepareCoverAndOptions() {
             const auto n = num::ToInt32(num::LeadingNumber(text));
             return n ? static_cast<int>(*n) : 0;
         };
-        trimcrop::ZoomPic(s_.CoverFile, s_.ScaledCoverFile, whole(Cell(ColWidth)), whole(Cell(ColHeight)));
+        ScaleCover(whole(Cell(ColWidth)), whole(Cell(ColHeight)));
         s_.CommandCover = s_.ScaledCoverFile;
     } else {
         s_.CommandCover = f_.ChFileNameAs->isChecked() && !f_.ChDelRecover->isChecked() ? s_.TextCoverFile
                                                                                        : s_.GrabbedFrameFile;
     }
     if (const auto options = BuildEncodeOptions(f_, s_.SourceFile)) s_.EncodeOptions = *options;
+}
+
+void BatchRun::ScaleCover(int width, int height) {
+    const QFileInfo src(s_.CoverFile);
+    const QFileInfo dst(s_.ScaledCoverFile);
+    const ScaledCover& c = lastScaled_;
+    if (c.source == src.absoluteFilePath() && c.width == width && c.height == height && src.exists() &&
+        c.sourceSize == src.size() && c.sourceTime == src.lastModified() && dst.exists() &&
+        c.targetSize == dst.size() && c.targetTime == dst.lastModified())
+        return;
+    lastScaled_ = ScaledCover{};
+    if (!trimcrop::ZoomPic(s_.CoverFile, s_.ScaledCoverFile, width, height)) return;
+    const QFileInfo made(s_.ScaledCoverFile);
+    lastScaled_ = {src.absoluteFilePath(), src.lastModified(), made.lastModified(), src.size(), made.size(), width,
+                   height};
 }
 
 void BatchRun::JudgeOutput(bool encoderSucceeded) {
@@ -260,7 +278,9 @@ void BatchRun::JudgeOutput(bool encoderSucceeded) {
 
 bool BatchRun::Attempt(const EncoderCommand& command, CycleOrder order) {
     const bool showSize = f_.ChOther->isChecked();
-    const EncoderRun run = RunEncoderAndWait(f_, command, order, [this, showSize] {
+    const EncoderRun started = StartEncoder(f_, command);
+    const ExitWake wake(started.Started() ? started.pid : 0);
+    const EncoderRun run = WaitForEncoder(f_, started, order, [this, showSize] {
         if (!showSize) return;
         if (fileops::FileSize(s_.RunOutputFile) >= 0) s_.OutSizeMB = result::MeasureOutSizeMB(s_.RunOutputFile);
         SetStatus(result::ReplacingText(s_.OutSizeMB, ElapsedText(s_.RowStart)));

@@ -3,6 +3,7 @@
 #include "batch/ResultCheck.h"
 #include "batch/RunState.h"
 
+#include <QDateTime>
 #include <QObject>
 
 class Form1;
@@ -47,7 +48,18 @@ private:
     void SetStatus(const QString& text);
     QString OfRun() const;
 
+    // The picture last scaled in this run, so rows sharing a cover and a size
+    // do not scale it again.
+    struct ScaledCover {
+        QString source;
+        QDateTime sourceTime, targetTime;
+        qint64 sourceSize = -1, targetSize = -1;
+        int width = 0, height = 0;
+    };
+    void ScaleCover(int width, int height);
+
     Form1& f_;
     RunState s_;
     bool chOtherWasEnabled_ = true;
+    ScaledCover lastScaled_;
 };
