@@ -80,11 +80,8 @@ bool BatchRun::CheckRunPreconditions() {
 // ----------------------------------------------------------------- set-up
 
 void BatchRun::EnterRunState() {
-    s_ = RunState{};
-    lastScaled_ = ScaledCover{};
     s_.FirstRow = QStringLiteral("1");
     s_.LastRow = QString::number(f_.MSF->Rows() - 1);
-    ReadCutOptions();
     s_.GrabbedFrameFile = f_.AppPathGlobal + "/Tmp.png";
     s_.TextCoverFile = f_.AppPathGlobal + "/Back.bmp";
     s_.ScaledCoverFile = f_.AppPathGlobal + "/Cover.png";
@@ -121,6 +118,16 @@ void BatchRun::ComputeRowRange() {
 // ---------------------------------------------------------------- the run
 
 void BatchRun::CmdDo_Click() {
+    // CmdDo is disabled while a run goes on; a call from code must not nest.
+    if (running_) return;
+    running_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{running_};
+
+    s_ = RunState{};
+    lastScaled_ = ScaledCover{};
     if (!CheckRunPreconditions()) return;
     EnterRunState();
     ComputeRowRange();

@@ -61,5 +61,6 @@ private:
     Form1& f_;
     RunState s_;
     bool chOtherWasEnabled_ = true;
+    bool running_ = false;
     ScaledCover lastScaled_;
 };

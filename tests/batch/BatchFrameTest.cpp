@@ -491,3 +491,79 @@ TEST(BatchFrame, ClosingTheWindowDuringAWaitEndsTheRun) {
     ASSERT_TRUE(src.open(QIODevice::ReadOnly));
     EXPECT_EQ(src.readAll(), "source 2");
 }
+
+TEST(BatchFrame, EachRowGetsItsOwnCoverAtItsOwnSize) {
+    BatchWindow w(false);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(1);
+    const std::vector<std::pair<QString, QSize>> rows{
+        {"red", {320, 240}}, {"blue", {320, 240}}, {"blue", {160, 90}}, {"blue", {160, 90}}};
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const QString n = QString::number(i + 1);
+        ASSERT_TRUE(WriteBytes(w.Path("v" + n + ".mp4"), "x"));
+        const QString cover = w.Path(rows[i].first + ".png");
+        if (!QFileInfo::exists(cover)) ASSERT_TRUE(PlacePicture(cover, rows[i].first));
+        w.AddVideo("v" + n + ".mp4", cover, QString::number(rows[i].second.width()),
+                   QString::number(rows[i].second.height()));
+    }
+    std::vector<std::pair<QRgb, QSize>> seen;
+    w.fakeShell.onStart = [&](const QStringList& args) {
+        const QImage img(args[5]);
+        seen.push_back({img.pixel(0, 0) & 0xF0F0F0, img.size()});
+    };
+    w.Run();
+    ASSERT_EQ(seen.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(seen[i].first, QColor(rows[i].first).rgb() & 0xF0F0F0) << i;
+        EXPECT_EQ(seen[i].second, rows[i].second) << i;
+    }
+}
+
+TEST(BatchFrame, FrameModesShowTheirOwnProgressTexts) {
+    // Mode 3: the top-of-row text stands when the frame grab starts; a row
+    // refused by the crop skips the stop test, so a stop asked for during its
+    // grab takes effect after the next row.
+    BatchWindow w(false);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(3);
+    ASSERT_TRUE(PlaceVideo(w.Path("small.mp4"), 64, 64));
+    ASSERT_TRUE(PlaceVideo(w.Path("big1.mp4")));
+    ASSERT_TRUE(PlaceVideo(w.Path("big2.mp4")));
+    FileListController::AddRow(w.form(), QStringList{"small.mp4", w.work.path(), "64", "64"}.join('\t'));
+    FileListController::AddRow(w.form(), QStringList{"big1.mp4", w.work.path(), "320", "240"}.join('\t'));
+    FileListController::AddRow(w.form(), QStringList{"big2.mp4", w.work.path(), "320", "240"}.join('\t'));
+    w.form().ChCutSize->setChecked(true);
+    w.form().TSizeCut->setText("16,0,16,0");
+    QStringList grabProgress;
+    w.fakeShell.onStart = [&](const QStringList& args) {
+        if (args.first() != "-i") return;  // the frame grab
+        grabProgress << w.form().ProgressText();
+        if (w.State().CurrentRow == 1) {
+            w.dialogs().answers = {MsgResult::Ok};
+            w.form().batch->CmdStop_Click();
+        }
+    };
+    w.Run();
+    EXPECT_EQ(grabProgress, (QStringList{"状态：更换封面处理中...1/3", "状态：更换封面处理中...2/3"}));
+    EXPECT_EQ(w.Status(1), "失败：画面裁剪量太大");
+    EXPECT_EQ(w.Status(2), "Ok");
+    EXPECT_EQ(w.Status(3), "");
+    EXPECT_EQ(w.dialogs().LastText(), kDoneFirst);
+    EXPECT_EQ(w.form().ProgressText(), "状态：更换封面处理完毕！");
+
+    // Mode 4: one picture per row, nothing waited for.
+    BatchWindow p(false);
+    ASSERT_TRUE(p.loaded);
+    p.Mode(4);
+    for (const QString v : {"a", "b"}) {
+        ASSERT_TRUE(PlaceVideo(p.Path(v + ".mp4")));
+        FileListController::AddRow(
+            p.form(), QStringList{v + ".jpg", p.work.path(), "320", "240", p.Path(v + ".mp4")}.join('\t'));
+    }
+    QStringList progress;
+    p.fakeShell.onStart = [&](const QStringList&) { progress << p.form().ProgressText(); };
+    p.Run();
+    EXPECT_EQ(progress, (QStringList{"状态：截取视频帧当独立封面中...1/2", "状态：截取视频帧当独立封面中...2/2"}));
+    EXPECT_EQ(p.form().ProgressText(), "状态：视频封面图提取完毕！");
+    EXPECT_EQ(p.dialogs().LastText(), kDoneFirst);
+}
