@@ -120,6 +120,12 @@ void BatchRun::ComputeRowRange() {
 void BatchRun::CmdDo_Click() {
     // CmdDo is disabled while a run goes on; a call from code must not nest.
     if (running_) return;
+    // An add or a folder scan is still filling the list (it sits suspended
+    // below this click): running now would work on a half-filled list.
+    if (f_.Busy) {
+        f_.services.dialogs->Beep();
+        return;
+    }
     running_ = true;
     struct Done {
         bool& flag;

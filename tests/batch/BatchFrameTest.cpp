@@ -567,3 +567,16 @@ TEST(BatchFrame, FrameModesShowTheirOwnProgressTexts) {
     EXPECT_EQ(p.form().ProgressText(), "状态：视频封面图提取完毕！");
     EXPECT_EQ(p.dialogs().LastText(), kDoneFirst);
 }
+
+TEST(BatchFrame, NoRunWhileAnAddIsFillingTheList) {
+    BatchWindow w(false);
+    ASSERT_TRUE(w.loaded);
+    ModeTwoRows(w, 2);
+    w.form().Busy = true;  // as during a multiple add or a scan
+    w.Run();
+    EXPECT_EQ(w.dialogs().beeps, 1);
+    EXPECT_TRUE(w.dialogs().messages.empty());
+    EXPECT_TRUE(w.fakeShell.starts.empty());
+    EXPECT_TRUE(w.form().Busy);  // the add's own flag is left to the add
+    EXPECT_EQ(w.form().MSF->TextMatrix(1, 5), "");
+}
