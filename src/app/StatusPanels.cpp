@@ -20,7 +20,7 @@ StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
     }
     panels_[0]->setText(QStringLiteral("主页"));
     panels_[0]->setToolTip(QStringLiteral("双击访问主页"));
-    panels_[1]->setText(QStringLiteral("联系：plindor@users.noreply.local"));
+    panels_[1]->setText(QStringLiteral("联系：service@plindor.example"));
     panels_[2]->setText(QStringLiteral("文件数：0"));
     panels_[3]->setText(QStringLiteral("状态：未就绪"));
     panels_[6]->setText(QStringLiteral("论坛"));
