@@ -6,6 +6,7 @@
 // and the CPU time the program itself used during the run (getrusage,
 // children excluded). The same is then measured for an in-place run, which
 // also copies each result over its source.
+#include "support/Headless.h"
 #include "app/Form1.h"
 #include "app/VbCombo.h"
 #include "batch/BatchRun.h"
@@ -126,11 +127,8 @@ Result measure(bool inPlace, const QString& master, const QString& cover) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", config.path().toLocal8Bit());
-    qputenv("PLINDOR_UPDATE_BASE", "http://127.0.0.1:9/");
+    UseHeadlessEnvironment(config.path());
     QApplication app(argc, argv);
 
     QTemporaryDir media;

@@ -2,6 +2,7 @@
 // button (every file probed), on a headless main window. Reports the time,
 // the longest stretch the window went without handling events, and the peak
 // memory of the process.
+#include "support/Headless.h"
 #include "app/Form1.h"
 #include "app/VbCombo.h"
 #include "filelist/FileGrid.h"
@@ -28,11 +29,8 @@ long peakKiB() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", config.path().toLocal8Bit());
-    qputenv("PLINDOR_UPDATE_BASE", "http://127.0.0.1:9/");
+    UseHeadlessEnvironment(config.path());
     QApplication app(argc, argv);
     const int count = argc > 1 ? QString(argv[1]).toInt() : 2000;
 

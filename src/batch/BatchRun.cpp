@@ -2,7 +2,6 @@
 
 #include "app/Form1.h"
 #include "batch/CoverCommands.h"
-#include "batch/ExitWake.h"
 #include "batch/OutputNaming.h"
 #include "batch/ResultCheck.h"
 #include "batch/RowSteps.h"
@@ -292,7 +291,6 @@ void BatchRun::JudgeOutput(bool encoderSucceeded) {
 bool BatchRun::Attempt(const EncoderCommand& command, CycleOrder order) {
     const bool showSize = f_.ChOther->isChecked();
     const EncoderRun started = StartEncoder(f_, command);
-    const ExitWake wake(started.Started() ? started.pid : 0);
     const EncoderRun run = WaitForEncoder(f_, started, order, [this, showSize] {
         if (!showSize) return;
         if (fileops::FileSize(s_.RunOutputFile) >= 0) s_.OutSizeMB = result::MeasureOutSizeMB(s_.RunOutputFile);

@@ -1,4 +1,4 @@
-#include "batch/ExitWake.h"
+#include "encoder/ExitWake.h"
 
 #include <QSocketNotifier>
 #include <sys/syscall.h>
