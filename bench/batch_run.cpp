@@ -12,7 +12,7 @@
 #include "batch/BatchRun.h"
 #include "filelist/FileGrid.h"
 #include "filelist/FileListController.h"
-#include "platform/LinuxProcessList.h"
+#include "support/OwnProcesses.h"
 #include "platform/LinuxShell.h"
 #include "support/Fakes.h"
 #include "support/FormFixture.h"
@@ -91,7 +91,7 @@ Result measure(bool inPlace, const QString& master, const QString& cover) {
     PlaceEncoderLibrary(programDir.path());
     FakeDialogs dialogs;
     BenchShell shell;
-    LinuxProcessList processes;
+    OwnProcessList processes;
     FakeSettings settings;
     FakeAppControl control;
     Form1 form(programDir.path(), Services{&dialogs, &shell, &processes, &settings, &control});

@@ -5,7 +5,7 @@
 // the wait; then does the same with a wait that never sleeps, for contrast.
 #include "encoder/EncoderRun.h"
 #include "platform/FileOps.h"
-#include "platform/LinuxProcessList.h"
+#include "support/OwnProcesses.h"
 #include "platform/LinuxShell.h"
 #include "support/FormFixture.h"
 
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     QFile::setPermissions(dir.path() + "/Mezzor.exe", QFile::permissions(dir.path() + "/Mezzor.dll") |
                                                           QFile::ExeOwner);
     LinuxShell shell;
-    LinuxProcessList processes;
+    OwnProcessList processes;
     EncoderHost host;
     host.shell = &shell;
     host.processes = &processes;

@@ -67,14 +67,28 @@ QString nameOf(const std::string& dir, bool userOnly = false) {
     return QFile::decodeName(QByteArray::fromStdString(comm));
 }
 
-bool isZombie(const std::string& dir) {
+struct StatFields {
+    bool readable = false;
+    char state = '?';
+    long long parent = 0;
+};
+
+StatFields statOf(const std::string& dir) {
+    StatFields f;
     const std::string s = readSmall(dir + "/stat");
-    if (s.empty()) return true;  // gone meanwhile
-    // The state follows the last ")" of the command field.
+    if (s.empty()) return f;  // gone meanwhile
+    // State and parent follow the last ")" of the command field.
     const auto close = s.rfind(')');
-    if (close == std::string::npos || close + 2 >= s.size()) return false;
-    const char state = s[close + 2];
-    return state == 'Z' || state == 'X';
+    if (close == std::string::npos || close + 2 >= s.size()) return f;
+    f.readable = true;
+    f.state = s[close + 2];
+    f.parent = std::strtoll(s.c_str() + close + 3, nullptr, 10);
+    return f;
+}
+
+bool isZombie(const std::string& dir) {
+    const StatFields f = statOf(dir);
+    return !f.readable ? true : (f.state == 'Z' || f.state == 'X');
 }
 
 // Calls visit(pid, dir) for every process; false when /proc cannot be read.
@@ -100,7 +114,9 @@ std::vector<ProcessEntry> LinuxProcessList::Snapshot() {
         ProcessEntry p;
         p.pid = pid;
         p.name = nameOf(dir);
-        p.zombie = isZombie(dir);
+        const StatFields f = statOf(dir);
+        p.zombie = !f.readable || f.state == 'Z' || f.state == 'X';
+        p.parent = f.parent;
         list.push_back(p);
         return true;
     });
@@ -108,11 +124,33 @@ std::vector<ProcessEntry> LinuxProcessList::Snapshot() {
     return list;
 }
 
+std::vector<long long> LinuxProcessList::inScope() const {
+    std::vector<long long> scope;
+    if (scopeRoot_ <= 0) return scope;
+    std::vector<std::pair<long long, long long>> links;  // parent, child
+    forEachProcess([&](long long pid, const std::string& dir) {
+        links.emplace_back(statOf(dir).parent, pid);
+        return true;
+    });
+    scope.push_back(scopeRoot_);
+    for (size_t i = 0; i < scope.size(); ++i)
+        for (const auto& [parent, child] : links)
+            if (parent == scope[i]) scope.push_back(child);
+    std::sort(scope.begin(), scope.end());
+    return scope;
+}
+
+bool LinuxProcessList::Counts(long long pid, const std::vector<long long>& scope) const {
+    return scopeRoot_ <= 0 || std::binary_search(scope.begin(), scope.end(), pid);
+}
+
 int LinuxProcessList::Count(const QString& exeName) {
     int n = 0;
     if (exeName.isEmpty()) return 0;
-    forEachProcess([&](long long, const std::string& dir) {
-        if (nameOf(dir, true).compare(exeName, Qt::CaseInsensitive) == 0 && !isZombie(dir)) ++n;
+    const std::vector<long long> scope = inScope();
+    forEachProcess([&](long long pid, const std::string& dir) {
+        if (Counts(pid, scope) && nameOf(dir, true).compare(exeName, Qt::CaseInsensitive) == 0 && !isZombie(dir))
+            ++n;
         return true;
     });
     return n;
@@ -121,8 +159,10 @@ int LinuxProcessList::Count(const QString& exeName) {
 bool LinuxProcessList::IsRunning(const QString& exeName) {
     bool found = false;
     if (exeName.isEmpty()) return false;
-    forEachProcess([&](long long, const std::string& dir) {
-        found = nameOf(dir, true).compare(exeName, Qt::CaseInsensitive) == 0 && !isZombie(dir);
+    const std::vector<long long> scope = inScope();
+    forEachProcess([&](long long pid, const std::string& dir) {
+        found = Counts(pid, scope) && nameOf(dir, true).compare(exeName, Qt::CaseInsensitive) == 0 &&
+                !isZombie(dir);
         return !found;
     });
     return found;
@@ -130,8 +170,9 @@ bool LinuxProcessList::IsRunning(const QString& exeName) {
 
 int LinuxProcessList::KillFirstByPrefix(const QString& exeName) {
     const QString wanted = exeName.toLower();
+    const std::vector<long long> scope = inScope();
     for (const auto& p : Snapshot()) {
-        if (p.zombie) continue;
+        if (p.zombie || !Counts(p.pid, scope)) continue;
         if (p.name.toLower().startsWith(wanted)) {
             ::kill(static_cast<pid_t>(p.pid), SIGKILL);
             return 1;

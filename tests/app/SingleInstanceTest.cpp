@@ -1,6 +1,10 @@
 // Two real program processes on a private X display; the refusal of the
 // second is answered with keys: Return is "是" (the default), Escape is "否".
+// Both run in a PID namespace of their own, so that they see each other and
+// nothing else: another copy of the program on the machine is neither counted
+// nor killed.
 #include "support/FormFixture.h"
+#include "support/OwnProcesses.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -46,16 +50,43 @@ struct Display {
     }
 };
 
+// A PID namespace held open by a sleeping first process; programs are
+// started inside it with nsenter. Ending the holder ends everything inside.
+struct Namespace {
+    QProcess holder;
+    long long inner = 0;  // the holder's sleep, as the machine sees it
+    bool Start() {
+        if (QStandardPaths::findExecutable("unshare").isEmpty() || QStandardPaths::findExecutable("nsenter").isEmpty())
+            return false;
+        holder.start("unshare", {"--pid", "--fork", "--mount-proc", "--kill-child", "sleep", "3600"});
+        if (!holder.waitForStarted(5000)) return false;
+        const QString children = QString("/proc/%1/task/%1/children").arg(holder.processId());
+        waitFor([&] {
+            QFile f(children);
+            inner = f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0;
+            return inner > 0;
+        }, 5000);
+        return inner > 0 && holder.state() == QProcess::Running;
+    }
+    ~Namespace() {
+        if (holder.state() != QProcess::NotRunning) {
+            holder.kill();
+            holder.waitForFinished(5000);
+        }
+    }
+};
+
 struct Program {
     QProcess p;
-    void Start(const QString& exe, const QString& display, const QString& config) {
+    // Inside the namespace; nsenter passes on how the program ended.
+    void Start(const Namespace& ns, const QString& exe, const QString& display, const QString& config) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DISPLAY", display);
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("XDG_CONFIG_HOME", config);
         env.insert("PLINDOR_UPDATE_BASE", "http://127.0.0.1:9/");
         p.setProcessEnvironment(env);
-        p.start(exe, {});
+        p.start("nsenter", {"--target", QString::number(ns.inner), "--pid", "--mount", "--", exe});
         p.waitForStarted(5000);
     }
     bool Running() { return p.state() == QProcess::Running; }
@@ -95,6 +126,8 @@ TEST(SingleInstance, SecondRealProcessIsRefused) {
     Display display;
     ASSERT_TRUE(display.Start());
     QTemporaryDir config;
+    // Another copy of the program elsewhere on the machine: not ours to count or kill.
+    ForeignProcess stranger("plindor");
 
     for (const QString key : {"Return", "Escape"}) {
         SCOPED_TRACE(key.toStdString());
@@ -104,12 +137,14 @@ TEST(SingleInstance, SecondRealProcessIsRefused) {
         QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner);
         ASSERT_TRUE(PlaceEncoderLibrary(dir.path()));
 
+        Namespace ns;
+        if (!ns.Start()) GTEST_SKIP() << "no private PID namespace here (unshare/nsenter)";
         Program first;
-        first.Start(exe, display.name, config.path());
+        first.Start(ns, exe, display.name, config.path());
         ASSERT_TRUE(waitFor([&] { return !findWindow(display.name, "沃岑视频封面批量替换器").isEmpty(); }, 30000));
 
         Program second;
-        second.Start(exe, display.name, config.path());
+        second.Start(ns, exe, display.name, config.path());
         QString box;
         ASSERT_TRUE(waitFor([&] { return !(box = findWindow(display.name, "消息")).isEmpty(); }, 30000));
         EXPECT_TRUE(first.Running());
@@ -125,5 +160,6 @@ TEST(SingleInstance, SecondRealProcessIsRefused) {
             ASSERT_TRUE(first.p.waitForFinished(20000));
             EXPECT_EQ(first.p.exitStatus(), QProcess::CrashExit);
         }
+        EXPECT_TRUE(stranger.Alive());
     }
 }

@@ -8,7 +8,7 @@
 #include "batch/BatchRun.h"
 #include "filelist/FileGrid.h"
 #include "filelist/FileListController.h"
-#include "platform/LinuxProcessList.h"
+#include "support/OwnProcesses.h"
 #include "platform/LinuxShell.h"
 #include "support/FormFixture.h"
 #include "support/Media.h"
@@ -164,17 +164,16 @@ struct BatchWindow {
     FormFixture fx{true};
     QTemporaryDir work;
     RecordingShell realShell;
-    LinuxProcessList realProcesses;
+    OwnProcessList realProcesses;
     ScriptedShell fakeShell;
 
-    // real: the real encoder and process list; else the scripted encoder.
-    // listProcesses false keeps the fake process list (nothing foreign is
-    // waited for or killed).
-    explicit BatchWindow(bool real, bool listProcesses = true) {
+    // real: the real encoder and the test's own process list; else the
+    // scripted encoder.
+    explicit BatchWindow(bool real) {
         Services s = fx.FakeServices();
         if (real) {
             s.shell = &realShell;
-            if (listProcesses) s.processes = &realProcesses;
+            s.processes = &realProcesses;
         } else {
             s.shell = &fakeShell;
         }

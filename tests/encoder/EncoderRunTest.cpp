@@ -4,7 +4,7 @@
 #include "Printing.h"
 
 #include "platform/FileOps.h"
-#include "platform/LinuxProcessList.h"
+#include "support/OwnProcesses.h"
 #include "platform/LinuxShell.h"
 #include "support/FormFixture.h"
 #include "support/Media.h"
@@ -42,7 +42,7 @@ struct RealEncoder : ::testing::Test {
     QTemporaryDir programDir;
     QTemporaryDir mediaDir;
     LinuxShell shell;
-    LinuxProcessList processes;
+    OwnProcessList processes;
     EncoderHost host;
 
     void SetUp() override {

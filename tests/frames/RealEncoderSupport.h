@@ -1,7 +1,7 @@
 #pragma once
 // A window in a temporary program folder that runs the real encoder, and
 // picture comparisons for the frame tests.
-#include "platform/LinuxProcessList.h"
+#include "support/OwnProcesses.h"
 #include "platform/LinuxShell.h"
 #include "support/FormFixture.h"
 #include "support/Media.h"
@@ -45,7 +45,7 @@ public:
 struct RealWindow {
     FormFixture fx{true};
     CountingShell shell;
-    LinuxProcessList processes;
+    OwnProcessList processes;
     QTemporaryDir media;
     Form1* f = nullptr;
 

@@ -1,5 +1,5 @@
 #include "platform/FileOps.h"
-#include "platform/LinuxProcessList.h"
+#include "support/OwnProcesses.h"
 #include "platform/LinuxShell.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtSettings.h"
@@ -43,7 +43,7 @@ TEST(ProcessList, SeesLiveProcessesByNameCaseIgnoredAndNotZombies) {
     QTemporaryDir dir;
     const QString sleeper = namedCopy(dir, "sleep", "Mezzor.exe");
     LinuxShell shell;
-    LinuxProcessList list;
+    OwnProcessList list;
     EXPECT_FALSE(list.IsRunning("Mezzor.exe"));
     long long pid = 0;
     ASSERT_EQ(shell.Start(sleeper, {"0.3"}, dir.path(), &pid), 42);
@@ -58,10 +58,13 @@ TEST(ProcessList, SeesLiveProcessesByNameCaseIgnoredAndNotZombies) {
 
 TEST(ProcessList, KillsTheFirstByPrefixInIdOrder) {
     QTemporaryDir dir;
+    // Started first, so its id comes before ours: a scoped list must pass it by.
+    ForeignProcess stranger("plindortest0");
+    ASSERT_TRUE(stranger.Alive());
     const QString a = namedCopy(dir, "sleep", "plindortestA");
     const QString b = namedCopy(dir, "sleep", "PlindorTestB");
     LinuxShell shell;
-    LinuxProcessList list;
+    OwnProcessList list;
     long long pa = 0, pb = 0;
     ASSERT_EQ(shell.Start(a, {"30"}, dir.path(), &pa), 42);
     ASSERT_EQ(shell.Start(b, {"30"}, dir.path(), &pb), 42);
@@ -73,6 +76,34 @@ TEST(ProcessList, KillsTheFirstByPrefixInIdOrder) {
     EXPECT_EQ(list.KillFirstByPrefix("plindortest"), 1);
     ASSERT_TRUE(eventually([&] { return shell.ExitStatus(pb).has_value(); }));
     EXPECT_EQ(list.KillFirstByPrefix("plindortest"), 0);
+    EXPECT_TRUE(stranger.Alive());
+}
+
+TEST(ProcessList, AScopedListSeesOnlyItsOwnTree) {
+    ForeignProcess encoder("Mezzor.exe");
+    ForeignProcess program("plindor");
+    ASSERT_TRUE(encoder.Alive() && program.Alive());
+    // The machine-wide list, as the program uses it, sees both.
+    LinuxProcessList machine;
+    EXPECT_TRUE(machine.IsRunning("Mezzor.exe"));
+    EXPECT_GE(machine.Count("plindor"), 1);
+    OwnProcessList own;
+    EXPECT_FALSE(own.IsRunning("Mezzor.exe"));
+    EXPECT_EQ(own.Count("plindor"), 0);
+    EXPECT_EQ(own.KillFirstByPrefix("Mezzor"), 0);
+    EXPECT_EQ(own.KillFirstByPrefix("plindor"), 0);
+    EXPECT_TRUE(encoder.Alive() && program.Alive());
+
+    // A grandchild is still ours.
+    QTemporaryDir dir;
+    const QString sleeper = namedCopy(dir, "sleep", "Mezzor.exe");
+    LinuxShell shell;
+    long long pid = 0;
+    ASSERT_EQ(shell.Start(QStandardPaths::findExecutable("sh"), {"-c", "\"$0\" 30; :", sleeper}, dir.path(), &pid), 42);
+    ASSERT_TRUE(eventually([&] { return own.IsRunning("Mezzor.exe"); }));
+    EXPECT_EQ(own.KillFirstByPrefix("mezzor"), 1);
+    ASSERT_TRUE(eventually([&] { return shell.ExitStatus(pid).has_value(); }));
+    EXPECT_TRUE(encoder.Alive());
 }
 
 TEST(Shell, StartReportsMissingProgramsAndKeepsArgumentsWhole) {
