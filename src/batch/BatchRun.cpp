@@ -1,6 +1,7 @@
 #include "batch/BatchRun.h"
 
 #include "app/Form1.h"
+#include "batch/Containers.h"
 #include "batch/CoverCommands.h"
 #include "batch/OutputNaming.h"
 #include "batch/ResultCheck.h"
@@ -18,6 +19,8 @@
 #include "update/UpdateHost.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -30,7 +33,10 @@ enum Col { ColFileName = 0, ColFolder = 1, ColWidth = 2, ColHeight = 3, ColPartn
 
 }  // namespace
 
-BatchRun::BatchRun(Form1& form) : f_(form) {
+BatchRun::BatchRun(Form1& form)
+    : f_(form), check_([](const readback::Facts& source, const QString& output, const readback::Expectation& expect) {
+          return readback::Judge(source, readback::Read(output, source.mechanism), expect);
+      }) {
     connect(f_.CmdDo, &QPushButton::clicked, this, [this] { CmdDo_Click(); });
     connect(f_.CmdStop, &QPushButton::clicked, this, [this] { CmdStop_Click(); });
 }
@@ -114,6 +120,40 @@ void BatchRun::ComputeRowRange() {
     s_.LastRow = QString::number(sel > row ? sel : row);
 }
 
+namespace {
+
+QString pathKey(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+}  // namespace
+
+void BatchRun::CollectRunSources() {
+    runSources_.clear();
+    runSourcePaths_.clear();
+    const int mode = f_.ProcessingMode();
+    if (mode == FrameToPicture) return;
+    QStringList sources;
+    if (mode == SeriesFromOneVideo) sources << f_.LBase->text();
+    const int last = qMin(s_.LastRow.toInt(), f_.MSF->Rows() - 1);
+    for (int row = s_.FirstRow.toInt(); mode != SeriesFromOneVideo && row <= last; ++row)
+        sources << f_.MSF->TextMatrix(row, ColFolder) + "/" + f_.MSF->TextMatrix(row, ColFileName);
+    for (const QString& source : sources) {
+        if (const auto id = fileops::IdOf(source)) runSources_.insert(*id);
+        runSourcePaths_.insert(pathKey(source));
+    }
+}
+
+bool BatchRun::Refused(const naming::RowPaths& paths) const {
+    if (container::MechanismFor(paths.outputPath) == container::Mechanism::None) return true;
+    // Its own source goes through the work file; anybody else's must stay.
+    if (naming::SameFile(paths.outputPath, paths.sourceFile)) return false;
+    const auto out = fileops::IdOf(paths.outputPath);
+    return (out && runSources_.count(*out)) || runSourcePaths_.count(pathKey(paths.outputPath));
+}
+
 // ---------------------------------------------------------------- the run
 
 void BatchRun::CmdDo_Click() {
@@ -136,6 +176,7 @@ void BatchRun::CmdDo_Click() {
     if (!CheckRunPreconditions()) return;
     EnterRunState();
     ComputeRowRange();
+    CollectRunSources();
     // A window closed during a wait is gone: nothing more may touch it.
     if (!RunRows()) return;
     FinishBatch();
@@ -185,6 +226,11 @@ bool BatchRun::RunRows() {
             in.grabbedFrameFile = s_.GrabbedFrameFile;
             const naming::RowPaths p = naming::ChoosePaths(in);
             s_.SourceFile = p.sourceFile;
+            if (Refused(p)) {
+                SetStatus(rowtext::StatusFailed);
+                if (f_.StopRequested) break;
+                continue;
+            }
             if (mode == FrameAsCover) {
                 s_.CoverFile = p.coverFile;
                 GrabFrame(f_, s_);
@@ -285,7 +331,9 @@ void BatchRun::JudgeOutput(bool encoderSucceeded) {
     s_.OutSizeMB = 0;
     const double size = result::MeasureOutSizeMB(s_.RunOutputFile);
     s_.LastRunOk = encoderSucceeded;
-    s_.OutSizeMB = result::AttemptSucceeded(size, encoderSucceeded) ? size : 0;
+    bool ok = result::AttemptSucceeded(size, encoderSucceeded);
+    if (ok) ok = check_(source_, s_.RunOutputFile, expect_);
+    s_.OutSizeMB = ok ? size : 0;
 }
 
 bool BatchRun::Attempt(const EncoderCommand& command, CycleOrder order) {
@@ -323,6 +371,51 @@ void BatchRun::RecordProbe(result::ProbeOutcome outcome, bool firstRanCuvid) {
     }
 }
 
+namespace {
+
+// The source's pictures other than covers, written out so they can go back
+// in as attachments under their own names.
+std::vector<covercmd::Inputs::Attachment> extractPictures(const QString& source, const probe::MatroskaLayout& layout,
+                                                         const QString& folder) {
+    std::vector<covercmd::Inputs::Attachment> out;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return out;
+    for (const probe::MatroskaAttachment& a : layout.attachments) {
+        if (container::IsCoverAttachmentName(a.name) || !readback::IsPictureMime(a.mime)) continue;
+        const QString ext = naming::ExtensionOf(a.name).toLower();
+        const QString file = folder + QStringLiteral("/Picture%1").arg(out.size() + 1) + ext;
+        QFile w(file);
+        if (!in.seek(a.dataOffset) || !w.open(QIODevice::WriteOnly | QIODevice::Truncate)) continue;
+        const QByteArray bytes = in.read(a.dataSize);
+        // A picture that cannot be put back leaves the row to fail its check.
+        if (bytes.size() == a.dataSize && w.write(bytes) == bytes.size()) out.push_back({file, a.name, a.mime});
+    }
+    return out;
+}
+
+}  // namespace
+
+void BatchRun::PrepareContainer(covercmd::Inputs& in) {
+    in.mechanism = source_.mechanism;
+    switch (in.mechanism) {
+    case container::Mechanism::Matroska:
+        // The attachment must be the PNG it is named: the file-name cover is
+        // a bitmap and the grabbed frame lies under another name.
+        in.attachCover = s_.ScaledCoverFile;
+        if (s_.CommandCover != s_.ScaledCoverFile) trimcrop::ZoomPic(s_.CommandCover, s_.ScaledCoverFile, 0, 0);
+        for (const probe::MatroskaAttachment& a : source_.matroska.attachments)
+            if (container::IsCoverAttachmentName(a.name)) in.dropAttachments << a.name;
+        in.reattach = extractPictures(s_.SourceFile, source_.matroska, f_.AppPathGlobal);
+        break;
+    case container::Mechanism::Mp3:
+        in.keepId3v1 = source_.mp3.id3v1;
+        in.writeVbrHeader = source_.mp3.vbrHeader;
+        break;
+    default:
+        break;
+    }
+}
+
 BatchRun::RowEnd BatchRun::ReplaceCover() {
     if (!PrepareTrimAndCrop()) return RowEnd::CropRefused;
     PrepareCoverAndOptions();
@@ -330,6 +423,7 @@ BatchRun::RowEnd BatchRun::ReplaceCover() {
     const bool mp3 = f_.ChMp3->isChecked();
     const bool saveAs = f_.ChSaveAs->isChecked();
     const bool other = f_.ChOther->isChecked();
+    const bool openingClip = f_.ProcessingMode() == FrameAsCover && f_.ChAsHead->isChecked();
     // An output that is the source itself goes through the work file like an
     // in-place row, so the encoder never writes the file it reads.
     const bool throughTemp = !saveAs || naming::SameFile(s_.OutputPath, s_.SourceFile);
@@ -340,6 +434,17 @@ BatchRun::RowEnd BatchRun::ReplaceCover() {
         s_.RunOutputFile = s_.OutputPath;
     }
 
+    // What the output must hold to count, read while the source is untouched.
+    source_ = readback::Read(s_.SourceFile, container::MechanismFor(s_.OutputPath));
+    expect_ = readback::Expectation{};
+    expect_.trimmed = f_.ChCutTime->isChecked();
+    expect_.duration = expect_.trimmed ? s_.TrimLength : source_.streams.duration;
+    if (openingClip) {
+        // The clip puts the cover in front of the film, not into its tags.
+        expect_.covers = 0;
+        if (expect_.duration > 0) expect_.duration += 0.5;
+    }
+
     covercmd::Inputs in;
     in.sourceFile = s_.SourceFile;
     in.commandCover = s_.CommandCover;
@@ -348,10 +453,10 @@ BatchRun::RowEnd BatchRun::ReplaceCover() {
     in.encodeOptions = s_.EncodeOptions;
     in.runOutputFile = s_.RunOutputFile;
     in.saveAs = saveAs;
-    in.mp3 = mp3;
     in.hardware = covercmd::UsesHardwareSet(other, f_.CanAcc, f_.ChSpeed->isChecked());
+    if (!openingClip) PrepareContainer(in);
     const covercmd::Commands cmds = covercmd::BuildAll(in, f_.AccIndex);
-    const bool reencode = covercmd::Reencodes(mp3, s_.CropArgs, other);
+    const bool reencode = covercmd::Reencodes(in.mechanism, s_.CropArgs, other);
     const auto attemptForm = [reencode](const EncoderCommand& c) { return reencode ? covercmd::Reencoding(c) : c; };
 
     f_.SetProgressText((mp3 ? rowtext::ProgressMp3Cover : rowtext::ProgressVideoCover) + OfRun());
@@ -360,16 +465,16 @@ BatchRun::RowEnd BatchRun::ReplaceCover() {
     fileops::DeleteFile(s_.RunOutputFile);
 
     bool ok = false;
-    if (f_.ProcessingMode() == FrameAsCover && f_.ChAsHead->isChecked()) {
+    if (openingClip) {
         s_.LastRunOk = false;
         PreprocessVideo(f_, s_, s_.SourceFile, s_.GrabbedFrameFile, s_.RunOutputFile, f_.MSF->Rows() - 1,
                         s_.CurrentRow);
-        if (f_.IsClosed()) return RowEnd::WindowClosed;
+        if (f_.IsClosed()) return DropOutput(), RowEnd::WindowClosed;
         JudgeOutput(s_.LastRunOk);
         ok = s_.OutSizeMB > 0;
     } else {
         ok = Attempt(attemptForm(cmds.first), CycleOrder::YieldUpdateTest);
-        if (f_.IsClosed()) return RowEnd::WindowClosed;
+        if (f_.IsClosed()) return DropOutput(), RowEnd::WindowClosed;
     }
 
     // Falling back only makes sense after a hardware attempt.
@@ -381,26 +486,29 @@ BatchRun::RowEnd BatchRun::ReplaceCover() {
     } else if (fallback) {
         fileops::DeleteFile(s_.RunOutputFile);
         ok = Attempt(attemptForm(cmds.cuvid), CycleOrder::TestYieldUpdate);
-        if (f_.IsClosed()) return RowEnd::WindowClosed;
+        if (f_.IsClosed()) return DropOutput(), RowEnd::WindowClosed;
         if (ok) {
             ShowSuccess();
             if (firstRow) RecordProbe(result::ProbeOutcome::SecondAttemptSucceeded, false);
         } else {
             if (firstRow) RecordProbe(result::ProbeOutcome::SecondAttemptFailed, false);
             ok = Attempt(attemptForm(cmds.software), CycleOrder::TestYieldUpdate);
-            if (f_.IsClosed()) return RowEnd::WindowClosed;
+            if (f_.IsClosed()) return DropOutput(), RowEnd::WindowClosed;
             if (ok) ShowSuccess();
         }
     }
     return CloseRow(ok, throughTemp);
 }
 
+void BatchRun::DropOutput() { fileops::DeleteFile(s_.RunOutputFile); }
+
 BatchRun::RowEnd BatchRun::CloseRow(bool succeeded, bool throughTemp) {
     if (!succeeded) {
         s_.OutSizeMB = 0;
         SetStatus(rowtext::StatusFailed);
-        // A broken result in the output folder must not pass for a good one.
-        if (!throughTemp) fileops::DeleteFile(s_.RunOutputFile);
+        // A broken result must not pass for a good one, in the output folder
+        // or as the next row's leftover.
+        DropOutput();
         return RowEnd::Done;
     }
     if (!throughTemp) return RowEnd::Done;

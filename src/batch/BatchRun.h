@@ -1,13 +1,23 @@
 #pragma once
 // The run started by the main button: one encoder job per row.
+#include "batch/ReadBack.h"
 #include "batch/ResultCheck.h"
 #include "batch/RunState.h"
+#include "platform/FileOps.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <functional>
+#include <set>
 
 class Form1;
 class EncoderCommand;
+namespace covercmd {
+struct Inputs;
+}
+namespace naming {
+struct RowPaths;
+}
 struct EncoderRun;
 enum class CycleOrder;
 
@@ -24,6 +34,12 @@ public:
     // The variables of the current (or last) run.
     RunState& State() { return s_; }
 
+    // How a written file is read back before it counts: the real reader
+    // unless a stand-in encoder (whose files no reader understands) is in use.
+    using OutputCheck = std::function<bool(const readback::Facts& source, const QString& output,
+                                           const readback::Expectation& expect)>;
+    void SetOutputCheck(OutputCheck check) { check_ = std::move(check); }
+
 private:
     enum class RowEnd { Done, CropRefused, EndLoop, WindowClosed };
 
@@ -31,6 +47,13 @@ private:
     void ReadCutOptions();
     void EnterRunState();
     void ComputeRowRange();
+    // The files the run's rows read, so no row writes over one of them.
+    void CollectRunSources();
+    // A row whose target cannot carry a cover, or whose output would replace
+    // the source of another row of the run, is refused before it writes.
+    bool Refused(const naming::RowPaths& paths) const;
+    // The container's share of the row's commands, from the source as read.
+    void PrepareContainer(covercmd::Inputs& in);
     // False when the window was closed during the run.
     bool RunRows();
     RowEnd ReplaceCover();
@@ -42,6 +65,8 @@ private:
     void ShowSuccess();
     void RecordProbe(result::ProbeOutcome outcome, bool firstRanCuvid);
     RowEnd CloseRow(bool succeeded, bool throughTemp);
+    // The row's output is not complete: it must not stay behind.
+    void DropOutput();
     void FinishBatch();
 
     QString Cell(int col) const;
@@ -63,4 +88,13 @@ private:
     bool chOtherWasEnabled_ = true;
     bool running_ = false;
     ScaledCover lastScaled_;
+    // By identity (links) and by path (a source replaced in place is a new
+    // file under its old name).
+    std::set<fileops::FileId> runSources_;
+    std::set<QString> runSourcePaths_;
+    // The row's source as read before its first attempt, and what its output
+    // must be to count.
+    readback::Facts source_;
+    readback::Expectation expect_;
+    OutputCheck check_;
 };

@@ -1,5 +1,7 @@
 #include "batch/CoverCommands.h"
 
+#include "platform/FileOps.h"
+
 namespace covercmd {
 
 namespace {
@@ -52,12 +54,49 @@ bool UsesHardwareSet(bool chOther, bool canAcc, bool chSpeed) { return chOther &
 
 QString Tail(const Inputs& in, Which which) {
     const TailText t = TailFor(in.saveAs, in.hardware, which);
-    if (in.mp3) return QString::fromLatin1(t.mp3);
+    if (in.mechanism == container::Mechanism::Mp3)
+        // The picture is the front cover; a file without a VBR header frame
+        // gets none (decoders would then skip audio at its start), and an
+        // ID3v1 tag it had is written again.
+        return QString::fromLatin1(t.mp3) + QStringLiteral("-metadata:s:v:0 comment=\"Cover (front)\" ") +
+               (in.writeVbrHeader ? QString() : QStringLiteral("-write_xing 0 ")) +
+               (in.keepId3v1 ? QStringLiteral("-write_id3v1 1 ") : QString());
     // "-map 0" would also carry the source's old cover.
     QString mp4 = QString::fromLatin1(t.mp4);
     mp4.replace(QStringLiteral("-map 0 "), SourceStreams + " ");
-    return QString::fromLatin1(t.mp4Blanks) + in.cropArgs + mp4;
+    QString tail = QString::fromLatin1(t.mp4Blanks) + in.cropArgs + mp4;
+    // The QuickTime writer drops attached pictures; the MP4 writer keeps them.
+    if (in.mechanism == container::Mechanism::QuickTime) tail += QStringLiteral("-f mp4 -brand \"qt  \" ");
+    return tail;
 }
+
+namespace {
+
+// The source's streams and non-picture attachments without its covers, then
+// the new cover and the other pictures as attachments under their names.
+// Names taken from files join their option as path pieces, so that no blank
+// or quote in them can split the argument.
+EncoderCommand MatroskaTail(const Inputs& in, Which which) {
+    const TailText t = TailFor(in.saveAs, in.hardware, which);
+    EncoderCommand c;
+    c.Add(QString::fromLatin1(t.mp4Blanks) + in.cropArgs + QStringLiteral(" ") + SourceStreams +
+          QStringLiteral(" -map 0:t? "));
+    for (const QString& name : in.dropAttachments)
+        c.Add(QStringLiteral("-map -0:t:m:filename:")).AddPath(name).Add(QStringLiteral(" "));
+    const auto attach = [&c](const QString& file, const QString& name, const QString& mime) {
+        const QString match = QStringLiteral(" -metadata:s:t:m:filename:");
+        c.Add(QStringLiteral(" -attach ")).AddPath(file);
+        c.Add(match).AddPath(fileops::NameOf(file)).Add(QStringLiteral(" mimetype=")).AddPath(mime);
+        c.Add(match).AddPath(fileops::NameOf(file)).Add(QStringLiteral(" filename=")).AddPath(name);
+    };
+    c.Add(QStringLiteral("-c copy"));
+    attach(in.attachCover, container::CoverAttachmentName, container::CoverAttachmentMime);
+    for (const Inputs::Attachment& a : in.reattach) attach(a.file, a.name, a.mime);
+    c.Add(QStringLiteral(" -f matroska "));
+    return c;
+}
+
+}  // namespace
 
 EncoderCommand Build(const Inputs& in, Which which) {
     EncoderCommand c;
@@ -67,9 +106,10 @@ EncoderCommand Build(const Inputs& in, Which which) {
         .Add(QStringLiteral(" -threads 2  -i "))
         .AddPath(in.sourceFile)
         .Add(QStringLiteral(" -i "))
-        .AddPath(in.commandCover)
-        .Add(Tail(in, which))
-        .Add(in.encodeOptions)
+        .AddPath(in.commandCover);
+    if (in.mechanism == container::Mechanism::Matroska) c.Add(MatroskaTail(in, which));
+    else c.Add(Tail(in, which));
+    c.Add(in.encodeOptions)
         .Add(QStringLiteral(" "))
         .AddPath(in.runOutputFile);
     return c;
@@ -89,7 +129,9 @@ Commands BuildAll(const Inputs& in, int accIndex) {
     return c;
 }
 
-bool Reencodes(bool mp3, const QString& cropArgs, bool chOther) { return !mp3 && (!cropArgs.isEmpty() || chOther); }
+bool Reencodes(container::Mechanism mechanism, const QString& cropArgs, bool chOther) {
+    return mechanism != container::Mechanism::Mp3 && (!cropArgs.isEmpty() || chOther);
+}
 
 EncoderCommand Reencoding(EncoderCommand command) {
     command.ReplaceInLiterals(QStringLiteral("-c copy -disposition:0"), QStringLiteral("-c:v:0 png -disposition:0"));

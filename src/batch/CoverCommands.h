@@ -5,10 +5,13 @@
 // and writes one output: the picture first, marked as the attached cover,
 // then the source's own streams. The source's existing cover is not carried
 // over, so a second replacement replaces rather than adds. An MP3 gets an
-// ID3v2.3 picture instead.
+// ID3v2.3 front-cover picture instead, and a Matroska file an attachment
+// (Containers.h says which file gets which).
+#include "batch/Containers.h"
 #include "encoder/EncoderCommand.h"
 
 #include <QString>
+#include <vector>
 
 namespace covercmd {
 
@@ -28,8 +31,23 @@ struct Inputs {
     QString encodeOptions;
     QString runOutputFile;
     bool saveAs = false;    // ChSaveAs
-    bool mp3 = false;       // ChMp3
     bool hardware = false;  // the hardware command set
+    // By the target's extension; None is never built (the row is refused).
+    container::Mechanism mechanism = container::Mechanism::Mp4;
+
+    // Matroska: the PNG attached as the cover, the source's cover attachments
+    // to leave out, and its other pictures (which the encoder only reads as
+    // pictures, never as attachments) taken out beforehand to go back in.
+    QString attachCover;
+    QStringList dropAttachments;
+    struct Attachment {
+        QString file, name, mime;
+    };
+    std::vector<Attachment> reattach;
+
+    // MP3: what the source had and keeps.
+    bool keepId3v1 = false;
+    bool writeVbrHeader = true;
 };
 
 struct Commands {
@@ -44,15 +62,17 @@ struct Commands {
 // before (CanAcc) or the user asks for one (ChSpeed).
 bool UsesHardwareSet(bool chOther, bool canAcc, bool chSpeed);
 
-// The text between the cover path and the options, for one command.
+// The text between the cover path and the options, for one command of the
+// MP4 and MP3 kinds (Matroska's holds paths and is part of Build only).
 QString Tail(const Inputs& in, Which which);
 EncoderCommand Build(const Inputs& in, Which which);
 // accIndex 1 starts with CUVID; -1 and 0 with Quick Sync.
 Commands BuildAll(const Inputs& in, int accIndex);
 
-// Whether an MP4 command must re-encode: a crop filter cannot work on copied
-// streams, and the re-encoding options of ChOther do nothing on them.
-bool Reencodes(bool mp3, const QString& cropArgs, bool chOther);
+// Whether a video command must re-encode: a crop filter cannot work on copied
+// streams, and the re-encoding options of ChOther do nothing on them. MP3
+// commands copy.
+bool Reencodes(container::Mechanism mechanism, const QString& cropArgs, bool chOther);
 // The re-encoding form of a command: no stream copy, and the cover kept a
 // PNG picture (the MP4 muxer refuses an H.264 cover stream).
 EncoderCommand Reencoding(EncoderCommand command);

@@ -1,8 +1,10 @@
 #pragma once
 // Putting a finished result in place of its target without ever leaving the
-// target missing: the new content is copied beside the target under a hidden
-// name and then renamed over it, so the old file stays until the new one is
-// complete.
+// target missing. On the target's own file system the result itself is
+// renamed over the target once it is on disk; from another file system it is
+// first copied beside the target under a hidden name and then renamed, so the
+// old file stays until the new one is complete. Either way the result takes
+// the target's permission bits (and its owner, where allowed).
 #include <QString>
 #include <functional>
 
@@ -19,9 +21,9 @@ QString StagingPathFor(const QString& target);
 // The disk-full question's text for the file system mounted at mountPoint.
 QString DiskFullText(const QString& mountPoint);
 
-// Copies newContent over target as described above. When the copy runs out
-// of space, askRetry(mountPoint of the target) decides: true copies again,
-// false gives up.
+// Puts newContent in place of target as described above; after a rename the
+// work file is gone. When a copy runs out of space, askRetry(mountPoint of
+// the target) decides: true copies again, false gives up.
 Outcome PutInPlace(const QString& newContent, const QString& target,
                    const std::function<bool(const QString& mountPoint)>& askRetry);
 

@@ -31,6 +31,12 @@ long long FileSize(const QString& path) {
     return static_cast<long long>(st.st_size);
 }
 
+std::optional<FileId> IdOf(const QString& path) {
+    struct stat st;
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    return FileId{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+}
+
 bool DeleteFile(const QString& path) {
     if (path.isEmpty()) return true;
     const QByteArray p = QFile::encodeName(path);

@@ -1,6 +1,7 @@
 #pragma once
 // File tests and operations. Paths use "/"; errors come back as plain results.
 #include <QString>
+#include <optional>
 
 namespace fileops {
 
@@ -16,6 +17,15 @@ long long FileSize(const QString& path);
 bool DeleteFile(const QString& path);
 // Creates the folder and every missing level; true when it exists afterwards.
 bool MakePath(const QString& path);
+
+// A file's identity on its device; nothing when it does not exist.
+struct FileId {
+    unsigned long long device = 0, inode = 0;
+    bool operator==(const FileId& o) const { return device == o.device && inode == o.inode; }
+    bool operator!=(const FileId& o) const { return !(*this == o); }
+    bool operator<(const FileId& o) const { return device != o.device ? device < o.device : inode < o.inode; }
+};
+std::optional<FileId> IdOf(const QString& path);
 
 enum class CopyResult { Ok, SourceMissing, DiskFull, Failed };
 // Copies src over dst (replacing it), keeping the permission bits.

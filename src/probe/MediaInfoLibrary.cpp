@@ -53,6 +53,8 @@ MediaInfoApi LoadMediaInfo(const char* libraryFile) {
     resolve(lib, "MediaInfo_Inform", api.Inform);
     resolve(lib, "MediaInfo_Close", api.Close);
     resolve(lib, "MediaInfo_Delete", api.Delete);
+    resolve(lib, "MediaInfo_Get", api.Get);
+    resolve(lib, "MediaInfo_Count_Get", api.CountGet);
     if (!api.Loaded()) {
         dlclose(lib);
         return {};
@@ -65,16 +67,19 @@ const MediaInfoApi& SystemMediaInfo() {
     return api;
 }
 
-QString FetchReport(const MediaInfoApi& api, const QString& file, ReportKind kind) {
-    if (!api.Loaded()) return {};
-    // "Complete" is one setting for the whole library, not per handle: a probe
-    // on another thread must not switch it between Option and Inform.
+namespace {
+
+// Runs use(handle) on the file opened by a fresh handle; the handle is
+// released on every way out. Library calls are serialised: "Complete" is one
+// setting for the whole library, not per handle, so a probe on another thread
+// must not switch it between Option and Inform.
+template <class Use>
+void withOpened(const MediaInfoApi& api, const QString& file, Use use) {
     static std::mutex sequence;
     const std::lock_guard<std::mutex> lock(sequence);
     const Utf8LocaleScope utf8;
     void* handle = api.New();
-    if (!handle) return {};
-    // Released on every way out, the report having been copied first.
+    if (!handle) return;
     struct Release {
         const MediaInfoApi& api;
         void* handle;
@@ -83,12 +88,44 @@ QString FetchReport(const MediaInfoApi& api, const QString& file, ReportKind kin
             api.Delete(handle);
         }
     } release{api, handle};
-
     const std::wstring name = file.toStdWString();
-    api.Open(handle, name.c_str());  // an unreadable file just gives a report without the labels
-    api.Option(handle, L"Complete", kind == ReportKind::Complete ? L"1" : L"");
-    const wchar_t* report = api.Inform(handle, 0);
-    return report ? QString::fromWCharArray(report) : QString();
+    use(handle, api.Open(handle, name.c_str()));
+}
+
+}  // namespace
+
+QString FetchReport(const MediaInfoApi& api, const QString& file, ReportKind kind) {
+    if (!api.Loaded()) return {};
+    QString out;
+    // An unreadable file just gives a report without the labels.
+    withOpened(api, file, [&](void* handle, std::size_t) {
+        api.Option(handle, L"Complete", kind == ReportKind::Complete ? L"1" : L"");
+        const wchar_t* report = api.Inform(handle, 0);
+        if (report) out = QString::fromWCharArray(report);  // copied before the handle goes
+    });
+    return out;
+}
+
+Fields FetchFields(const MediaInfoApi& api, const QString& file, const std::vector<FieldQuery>& queries) {
+    Fields out;
+    if (!api.HasFields()) return out;
+    withOpened(api, file, [&](void* handle, std::size_t opened) {
+        if (!opened) return;
+        out.opened = true;
+        for (int kind = 0; kind < 4; ++kind)
+            out.counts[kind] = static_cast<int>(api.CountGet(handle, kind, static_cast<std::size_t>(-1)));
+        for (const FieldQuery& q : queries) {
+            std::vector<QString> perStream;
+            const std::wstring parameter = q.parameter.toStdWString();
+            const int n = q.kind >= 0 && q.kind < 4 ? out.counts[q.kind] : 0;
+            for (int k = 0; k < n; ++k) {
+                const wchar_t* v = api.Get(handle, q.kind, static_cast<std::size_t>(k), parameter.c_str(), 1, 0);
+                perStream.push_back(v ? QString::fromWCharArray(v) : QString());
+            }
+            out.values.push_back(perStream);
+        }
+    });
+    return out;
 }
 
 }  // namespace probe

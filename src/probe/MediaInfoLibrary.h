@@ -3,11 +3,12 @@
 // run time, and the one sequence the probes run on it.
 #include <QString>
 #include <cstddef>
+#include <vector>
 
 namespace probe {
 
-// The six calls the probes use. A plain table of function pointers, so tests
-// can stand in for the library.
+// The six calls the probes use, and two for reading single fields. A plain
+// table of function pointers, so tests can stand in for the library.
 struct MediaInfoApi {
     void* (*New)() = nullptr;
     std::size_t (*Open)(void* handle, const wchar_t* file) = nullptr;
@@ -15,8 +16,14 @@ struct MediaInfoApi {
     const wchar_t* (*Inform)(void* handle, std::size_t reserved) = nullptr;
     void (*Close)(void* handle) = nullptr;
     void (*Delete)(void* handle) = nullptr;
+    // Field by name (kind: 0 general, 1 video, 2 audio, 3 text; info 1: its
+    // text; search 0: by name), and the number of streams of a kind.
+    const wchar_t* (*Get)(void* handle, int kind, std::size_t stream, const wchar_t* parameter, int info,
+                          int search) = nullptr;
+    std::size_t (*CountGet)(void* handle, int kind, std::size_t stream) = nullptr;
 
     bool Loaded() const { return New && Open && Option && Inform && Close && Delete; }
+    bool HasFields() const { return Loaded() && Get && CountGet; }
 };
 
 // Loads a library file (searched like any shared library) and resolves the six
@@ -32,5 +39,18 @@ enum class ReportKind { Normal, Complete };
 // then Close and Delete, whatever happened in between. Empty when the library
 // is not loaded or gives no report, which readers treat like an unreadable file.
 QString FetchReport(const MediaInfoApi& api, const QString& file, ReportKind kind);
+
+// Named fields of a file, read in one opening.
+struct FieldQuery {
+    int kind = 0;          // 0 general, 1 video, 2 audio, 3 text
+    QString parameter;     // e.g. "Duration"
+};
+struct Fields {
+    bool opened = false;
+    int counts[4] = {0, 0, 0, 0};  // streams per kind (general counts 1 when opened)
+    // values[i][k]: the i-th query's value for stream k of its kind.
+    std::vector<std::vector<QString>> values;
+};
+Fields FetchFields(const MediaInfoApi& api, const QString& file, const std::vector<FieldQuery>& queries);
 
 }  // namespace probe

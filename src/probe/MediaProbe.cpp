@@ -46,6 +46,27 @@ double GetMediaDuration(const MediaInfoApi& api, const QString& file) {
     return ReadDuration(FetchReport(api, info.absoluteFilePath(), ReportKind::Complete));
 }
 
+StreamFacts ReadStreamFacts(const MediaInfoApi& api, const QString& file) {
+    StreamFacts f;
+    const QFileInfo info(file);
+    if (!info.isFile()) return f;
+    const QString duration = QStringLiteral("Duration");
+    const Fields got = FetchFields(api, info.absoluteFilePath(), {{0, duration}, {1, duration}, {2, duration}});
+    if (!got.opened) return f;
+    f.opened = true;
+    f.video = got.counts[1];
+    f.audio = got.counts[2];
+    f.text = got.counts[3];
+    // Milliseconds, plain or with decimals.
+    const auto seconds = [](const QString& ms) { return ms.trimmed().toDouble() / 1000.0; };
+    if (!got.values[0].empty()) f.duration = seconds(got.values[0][0]);
+    for (const QString& v : got.values[1]) f.videoDurations.push_back(seconds(v));
+    for (const QString& v : got.values[2]) f.audioDurations.push_back(seconds(v));
+    return f;
+}
+
+StreamFacts ReadStreamFacts(const QString& file) { return ReadStreamFacts(SystemMediaInfo(), file); }
+
 std::optional<long> GetVideoSizeAndBitrate(const QString& file, QString& width, QString& height) {
     return GetVideoSizeAndBitrate(SystemMediaInfo(), file, width, height);
 }

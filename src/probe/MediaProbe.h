@@ -2,6 +2,7 @@
 // Media facts read from the MediaInfo library's text report.
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace probe {
 
@@ -18,6 +19,18 @@ std::optional<long> GetVideoFrameRateAndBitrate(const QString& file, int& frameR
 
 // Seconds; 0 when the file is missing, hidden or the report has no duration.
 double GetMediaDuration(const QString& file);
+
+// The streams of a file as the library counts them (cover pictures are not
+// streams here: an MP4 or Matroska cover is a tag or an attachment, an ID3
+// picture an image), with durations in seconds.
+struct StreamFacts {
+    bool opened = false;
+    int video = 0, audio = 0, text = 0;
+    double duration = 0;  // the file's, 0 when not stated
+    std::vector<double> videoDurations, audioDurations;
+};
+StreamFacts ReadStreamFacts(const QString& file);
+StreamFacts ReadStreamFacts(const MediaInfoApi& api, const QString& file);
 
 // The same probes over a given library (tests hand in stand-ins).
 std::optional<long> GetVideoSizeAndBitrate(const MediaInfoApi& api, const QString& file, QString& width,

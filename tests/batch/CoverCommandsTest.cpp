@@ -8,6 +8,8 @@ namespace {
 
 // The source's streams as every MP4 command maps them.
 const QString kMap = "-map 0:V? -map 0:a? -map 0:s? -map 0:d?";
+// What every MP3 tail adds: the picture is the front cover.
+const QString kFront = "-metadata:s:v:0 comment=\"Cover (front)\" ";
 
 covercmd::Inputs Inputs(bool saveAs, bool hardware, bool mp3 = false) {
     covercmd::Inputs in;
@@ -17,7 +19,7 @@ covercmd::Inputs Inputs(bool saveAs, bool hardware, bool mp3 = false) {
     in.runOutputFile = "/o/x.mp4";
     in.saveAs = saveAs;
     in.hardware = hardware;
-    in.mp3 = mp3;
+    in.mechanism = mp3 ? container::Mechanism::Mp3 : container::Mechanism::Mp4;
     return in;
 }
 
@@ -52,7 +54,7 @@ TEST(CoverCommands, TailsKeepEveryBlankOfTheirCommand) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(QString("saveAs %1 hardware %2 which %3").arg(c.saveAs).arg(c.hardware).arg(int(c.which)).toStdString());
-        EXPECT_EQ(covercmd::Tail(Inputs(c.saveAs, c.hardware, true), c.which), c.mp3);
+        EXPECT_EQ(covercmd::Tail(Inputs(c.saveAs, c.hardware, true), c.which), c.mp3 + kFront);
         EXPECT_EQ(covercmd::Tail(Inputs(c.saveAs, c.hardware, false), c.which), c.mp4);
     }
 }
@@ -78,12 +80,12 @@ TEST(CoverCommands, SkeletonOrdersPrefixTrimInputsTailOptionsAndOutput) {
                   kMap + " -c copy -disposition:0 attached_pic  -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
 
     // MP3 commands never carry the crop.
-    in.mp3 = true;
+    in.mechanism = container::Mechanism::Mp3;
     in.hardware = false;
     in.timeCutArgs.clear();
     EXPECT_EQ(covercmd::Build(in, Which::Software).Text(),
-              " -threads 2  -i \"/v/a b.mp4\" -i \"/p/Cover.png\"   -map 0:0 -map 1:0 -c copy -id3v2_version 3 -y  "
-              "-q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
+              " -threads 2  -i \"/v/a b.mp4\" -i \"/p/Cover.png\"   -map 0:0 -map 1:0 -c copy -id3v2_version 3 -y " +
+                  kFront + " -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
 }
 
 TEST(CoverCommands, PathsStayWholeArgumentsWhateverTheyHold) {
@@ -121,10 +123,11 @@ TEST(CoverCommands, CommandSetAndFirstAttempt) {
 }
 
 TEST(CoverCommands, ReencodingDropsStreamCopyAndKeepsTheCoverAPicture) {
-    EXPECT_FALSE(covercmd::Reencodes(false, "", false));
-    EXPECT_TRUE(covercmd::Reencodes(false, " -vf crop=x=0:y=0:w=64:h=64 ", false));
-    EXPECT_TRUE(covercmd::Reencodes(false, "", true));
-    EXPECT_FALSE(covercmd::Reencodes(true, " -vf crop=x=0:y=0:w=64:h=64 ", true));
+    using container::Mechanism;
+    EXPECT_FALSE(covercmd::Reencodes(Mechanism::Mp4, "", false));
+    EXPECT_TRUE(covercmd::Reencodes(Mechanism::Mp4, " -vf crop=x=0:y=0:w=64:h=64 ", false));
+    EXPECT_TRUE(covercmd::Reencodes(Mechanism::Matroska, "", true));
+    EXPECT_FALSE(covercmd::Reencodes(Mechanism::Mp3, " -vf crop=x=0:y=0:w=64:h=64 ", true));
 
     covercmd::Inputs in = Inputs(false, false);
     in.cropArgs = " -vf crop=x=1:y=2:w=316:h=234 ";

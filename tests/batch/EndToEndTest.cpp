@@ -154,6 +154,55 @@ TEST(EndToEnd, Mp3GetsAnId3v23PictureAndKeepsOnlyOne) {
     }
 }
 
+TEST(EndToEnd, Mp3KeepsItsTagsAndEverySampleAndGetsAFrontCover) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    w.form().ChMp3->setChecked(true);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg"), "red", 60, 40));
+    ASSERT_TRUE(PlacePicture(w.Path("old.png"), "green", 30, 20));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(false);
+    // Without a VBR header frame, with an ID3v1 tag and an old picture of type "other".
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=frequency=300:duration=3", "-i", w.Path("old.png"), "-map",
+                               "0", "-map", "1", "-c:a", "libmp3lame", "-b:a", "96k", "-c:v", "copy", "-write_xing",
+                               "0", "-write_id3v1", "1", "-id3v2_version", "3", "-metadata", "title=歌名",
+                               "-metadata", "artist=Someone", w.Path("plain.mp3")}));
+    // With a header frame.
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=frequency=500:duration=2", "-c:a", "libmp3lame", "-b:a",
+                               "128k", w.Path("vbr.mp3")}));
+    const long long samples = media::DecodedSamples(w.Path("plain.mp3"));
+    const long long vbrSamples = media::DecodedSamples(w.Path("vbr.mp3"));
+    ASSERT_GT(samples, 0);
+    w.AddRow("plain.mp3", w.work.path(), "0", "0", w.Path("cover.jpg"));
+    w.AddRow("vbr.mp3", w.work.path(), "0", "0", w.Path("cover.jpg"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    EXPECT_EQ(w.Status(2), "Ok");
+    for (const QString name : {"plain.mp3", "vbr.mp3"}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString p = w.Path(name);
+        int pictures = 0;
+        for (const auto& s : Streams(p)) {
+            const QJsonObject o = s.toObject();
+            if (o.value("disposition").toObject().value("attached_pic").toInt() != 1) continue;
+            ++pictures;
+            EXPECT_EQ(o.value("tags").toObject().value("comment").toString(), "Cover (front)");
+            EXPECT_EQ(QSize(o.value("width").toInt(), o.value("height").toInt()), QSize(60, 40));
+        }
+        EXPECT_EQ(pictures, 1);
+    }
+    EXPECT_EQ(media::DecodedSamples(w.Path("plain.mp3")), samples);
+    EXPECT_EQ(media::DecodedSamples(w.Path("vbr.mp3")), vbrSamples);
+    QFile f(w.Path("plain.mp3"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_EQ(bytes.right(128).left(3), "TAG");
+    EXPECT_TRUE(bytes.right(128).contains("Someone"));
+    EXPECT_EQ(media::Probe(w.Path("plain.mp3")).value("format").toObject().value("tags").toObject().value("title").toString(),
+              "歌名");
+}
+
 TEST(EndToEnd, TrimShortensAndPixelCropResizesPictureAndFrame) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);

@@ -185,3 +185,116 @@ TEST(Faults, ClosingTheWindowDuringARealWait) {
     EXPECT_EQ(Sums(w.work.path(), {"long.mp4", "b.mp4"}), before);
     EXPECT_FALSE(QFileInfo::exists(w.fx.AppPath() + "/Mezzor.exe"));
 }
+
+TEST(Faults, AFullProgramFolderCutsTheEncodersOutputAndNoRowCounts) {
+    // The program, its encoder and its work files on a small file system.
+    ScratchMount m(1400);
+    if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
+    BatchWindow w(true, m.path());
+    ASSERT_TRUE(w.loaded);
+    QStringList videos{"a.mp4", "b.mp4", "c.mkv"};
+    w.Mode(2);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(false);
+    for (const QString& v : videos) {
+        ASSERT_TRUE(PlaceVideo(w.Path(v), 640, 480, 3, {"-b:v", "800k"}));
+        w.AddVideo(v, w.Path("cover.jpg"));
+    }
+    const QStringList before = Sums(w.work.path(), videos);
+    // Room for the scaled cover, not for a whole result.
+    ASSERT_TRUE(m.Fill("filler", 40));
+    w.Run();
+    for (int r = 1; r <= 3; ++r) EXPECT_EQ(w.Status(r), "更换失败") << r;
+    EXPECT_EQ(Sums(w.work.path(), videos), before);
+    EXPECT_FALSE(QFileInfo::exists(m.path() + "/Tmp.mp4"));
+    EXPECT_FALSE(QFileInfo::exists(m.path() + "/Tmp.mkv"));
+}
+
+TEST(Faults, AFullOutputFolderLeavesNoBrokenOutput) {
+    ScratchMount m(300);
+    if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(true);
+    w.form().LDir->setText(m.path() + "/");
+    const QStringList videos{"a.mp4", "b.mkv"};
+    for (const QString& v : videos) {
+        ASSERT_TRUE(PlaceVideo(w.Path(v), 640, 480, 3, {"-b:v", "800k"}));
+        w.AddVideo(v, w.Path("cover.jpg"));
+    }
+    const QStringList before = Sums(w.work.path(), videos);
+    ASSERT_TRUE(m.Fill("filler", 60));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(w.Status(2), "更换失败");
+    EXPECT_EQ(Sums(w.work.path(), videos), before);
+    EXPECT_EQ(QDir(m.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"filler"});
+}
+
+TEST(Faults, TwoRowsOfOneNameNeverWriteOverEachOthersSource) {
+    // Mode 2 into the input folder, which holds x.mp4 and sub/x.mp4.
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(true);
+    w.form().LDir->setText(w.work.path() + "/");
+    ASSERT_TRUE(QDir().mkpath(w.Path("sub")));
+    ASSERT_TRUE(PlaceVideo(w.Path("x.mp4"), 320, 240, 1));
+    ASSERT_TRUE(PlaceVideo(w.Path("sub/x.mp4"), 160, 120, 2));
+    const QString other = media::Checksum(w.Path("sub/x.mp4"));
+    w.AddRow("x.mp4", w.work.path(), "320", "240", w.Path("cover.jpg"));
+    w.AddRow("x.mp4", w.Path("sub"), "160", "120", w.Path("cover.jpg"));
+    w.Run();
+    // The first row's output is its own source: replaced through the work file.
+    EXPECT_EQ(w.Status(1), "Ok");
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("x.mp4")), 1);
+    EXPECT_EQ(StreamSize(w.Path("x.mp4"), false), QSize(320, 240));
+    // The second would write over the first row's source: refused.
+    EXPECT_EQ(w.Status(2), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("sub/x.mp4")), other);
+    EXPECT_EQ(w.realShell.starts.size(), 1u);
+
+    // The other way round: the first row would write over the second's source.
+    w.form().MSF->SetTextMatrix(1, ColFolder, w.Path("sub"));
+    w.form().MSF->SetTextMatrix(2, ColFolder, w.work.path());
+    const QString first = media::Checksum(w.Path("x.mp4"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(w.Status(2), "Ok");
+    EXPECT_EQ(media::Checksum(w.Path("sub/x.mp4")), other);
+    EXPECT_NE(media::Checksum(w.Path("x.mp4")), first);
+    EXPECT_EQ(StreamSize(w.Path("x.mp4"), false), QSize(320, 240));
+}
+
+TEST(Faults, ClosingTheWindowLeavesNoPartOfAnOutput) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    w.form().ChSaveAs->setChecked(true);
+    ASSERT_TRUE(PlaceVideo(w.Path("long.mp4"), 320, 240, 20));
+    w.AddVideo("long.mp4", w.Path("cover.jpg"));
+    w.form().ChOther->setChecked(true);  // re-encoding takes a while
+    w.form().CmbSize->SetListIndex(0);
+    QTimer poll;
+    bool closed = false;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (closed || fileops::FileSize(w.Out("long.mp4")) <= 0) return;
+        closed = true;
+        w.dialogs().answers = {MsgResult::Ok};
+        w.form().close();
+    });
+    poll.start(5);
+    w.Run();
+    poll.stop();
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(w.form().IsClosed());
+    EXPECT_FALSE(QFileInfo::exists(w.Out("long.mp4")));
+}

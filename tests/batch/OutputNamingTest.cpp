@@ -119,7 +119,7 @@ TEST(SourceReplace, PutsTheNewContentInPlaceKeepingPermissions) {
               replace::Outcome::Placed);
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(Read(target), "new content");
-    EXPECT_EQ(Read(fresh), "new content");  // the work file stays
+    EXPECT_FALSE(QFileInfo::exists(fresh));  // on one file system the work file itself moved
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);

@@ -1,5 +1,5 @@
 #include "encoder/EncodeOptions.h"
-#include "Printing.h"
+#include "support/Printing.h"
 
 #include "app/VbCombo.h"
 #include "probe/MediaProbe.h"

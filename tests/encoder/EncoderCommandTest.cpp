@@ -1,5 +1,5 @@
 #include "encoder/EncoderCommand.h"
-#include "Printing.h"
+#include "support/Printing.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Real encoder runs in a temporary program folder, and foreign processes that
 // carry the encoder's name.
 #include "encoder/EncoderRun.h"
-#include "Printing.h"
+#include "support/Printing.h"
 
 #include "platform/FileOps.h"
 #include "support/OwnProcesses.h"

@@ -1,6 +1,6 @@
 // The wait's cycle, the process test and the elapsed text, on fake services.
 #include "encoder/EncoderRun.h"
-#include "Printing.h"
+#include "support/Printing.h"
 
 #include "support/Fakes.h"
 

@@ -3,7 +3,7 @@
 #include "app/Form1.h"
 #include "app/VbCombo.h"
 #include "support/FormFixture.h"
-#include "options/QtPrint.h"
+#include "support/Printing.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -8,7 +8,7 @@
 #include "options/Interlocks.h"
 #include "options/OptionValidators.h"
 #include "support/FormFixture.h"
-#include "options/QtPrint.h"
+#include "support/Printing.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -6,7 +6,7 @@
 #include "filelist/FileGrid.h"
 #include "filelist/FileListController.h"
 #include "support/FormFixture.h"
-#include "options/QtPrint.h"
+#include "support/Printing.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

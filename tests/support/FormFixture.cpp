@@ -13,9 +13,13 @@ FormFixture::FormFixture(bool withEncoder) {
     if (withEncoder) PlaceEncoderLibrary(programDir.path());
 }
 
+FormFixture::FormFixture(bool withEncoder, const QString& programFolder) : programFolder_(programFolder) {
+    if (withEncoder) PlaceEncoderLibrary(AppPath());
+}
+
 Services FormFixture::FakeServices() { return Services{&dialogs, &shell, &processes, &settings, &control}; }
 
 bool FormFixture::Load(Services services) {
-    form = std::make_unique<Form1>(programDir.path(), services);
+    form = std::make_unique<Form1>(AppPath(), services);
     return form->Form_Load();
 }

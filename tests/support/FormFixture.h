@@ -19,11 +19,17 @@ struct FormFixture {
     // Makes the window; copies the encoder library into the program folder
     // when withEncoder is set. Services left null are the fakes.
     explicit FormFixture(bool withEncoder = false);
+    // The program folder elsewhere (a small file system, say) instead of a
+    // temporary folder of its own; "" is a folder of its own.
+    FormFixture(bool withEncoder, const QString& programFolder);
     Services FakeServices();
     // Constructs Form1 with the given services and runs Form_Load.
     bool Load(Services services);
     bool Load() { return Load(FakeServices()); }
-    QString AppPath() const { return programDir.path(); }
+    QString AppPath() const { return programFolder_.isEmpty() ? programDir.path() : programFolder_; }
+
+private:
+    QString programFolder_;
 };
 
 // Copies the built encoder library (the system's ffmpeg) into folder as Mezzor.dll.

@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QProcess>
 
+#include <optional>
+
 namespace media {
 
 namespace {
@@ -91,6 +93,71 @@ QString Checksum(const QString& path) {
     QCryptographicHash h(QCryptographicHash::Sha256);
     h.addData(&f);
     return QString::fromLatin1(h.result().toHex());
+}
+
+namespace {
+// ffmpeg's own output of a run, or nothing when it failed.
+std::optional<QByteArray> ffmpegOutput(const QStringList& args, bool errors = false) {
+    QProcess p;
+    if (errors) p.setReadChannel(QProcess::StandardError);
+    p.start(QStringLiteral(PLINDOR_FFMPEG), QStringList{"-hide_banner", "-nostdin", "-y"} + args);
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return std::nullopt;
+    }
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return std::nullopt;
+    return errors ? p.readAllStandardError() : p.readAllStandardOutput();
+}
+}  // namespace
+
+QStringList StreamHashes(const QString& path) {
+    const auto out = ffmpegOutput({"-loglevel", "error", "-i", path, "-map", "0:V?", "-map", "0:a?", "-map", "0:s?",
+                                   "-c", "copy", "-f", "streamhash", "-hash", "sha256", "-"});
+    if (!out) return {};
+    QStringList lines;
+    for (const QByteArray& line : out->split('\n'))
+        if (!line.trimmed().isEmpty()) lines << QString::fromLatin1(line.mid(line.indexOf(',') + 1)).trimmed();
+    return lines;
+}
+
+QList<Attachment> Attachments(const QString& path) {
+    QList<Attachment> list;
+    for (const auto& s : Probe(path).value("streams").toArray()) {
+        const QJsonObject o = s.toObject();
+        const QJsonObject tags = o.value("tags").toObject();
+        const bool attachment = o.value("codec_type").toString() == "attachment" ||
+                                o.value("disposition").toObject().value("attached_pic").toInt() == 1;
+        if (!attachment) continue;
+        // Matroska writes the tag names in capitals on some streams.
+        const auto tag = [&](const char* key) {
+            return tags.value(key).toString().isEmpty() ? tags.value(QString(key).toUpper()).toString()
+                                                        : tags.value(key).toString();
+        };
+        list.push_back({tag("filename"), tag("mimetype")});
+    }
+    return list;
+}
+
+QByteArray AttachmentBytes(const QString& path, const QString& name) {
+    const QString out = path + ".attachment";
+    QFile::remove(out);
+    ffmpegOutput({"-loglevel", "error", "-dump_attachment:m:filename:" + name, out, "-i", path, "-f", "null", "-"});
+    QFile f(out);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = f.readAll();
+    f.remove();
+    return bytes;
+}
+
+bool DecodesCleanly(const QString& path) {
+    const auto err = ffmpegOutput({"-v", "error", "-i", path, "-map", "0:V?", "-map", "0:a?", "-f", "null", "-"}, true);
+    return err && err->trimmed().isEmpty();
+}
+
+long long DecodedSamples(const QString& path) {
+    const auto out = ffmpegOutput({"-loglevel", "error", "-i", path, "-map", "0:a:0", "-f", "s16le", "-ac", "1", "-"});
+    return out ? out->size() / 2 : -1;
 }
 
 }  // namespace media

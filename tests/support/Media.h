@@ -1,6 +1,8 @@
 #pragma once
 // Test media made with the system's ffmpeg, and facts read back with ffprobe.
+#include <QByteArray>
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -26,5 +28,24 @@ int CountPackets(const QString& path, int streamIndex);
 double Duration(const QString& path);
 // SHA-256 of a file's bytes, hex; empty when unreadable.
 QString Checksum(const QString& path);
+
+// One hash per real stream (attached pictures left out) over its packets'
+// bytes, in stream order, each prefixed by its kind ("v", "a", "s"): equal
+// lists mean every stream was carried over unchanged.
+QStringList StreamHashes(const QString& path);
+
+// The file's Matroska attachments (and attached pictures) as ffprobe lists
+// them.
+struct Attachment {
+    QString name, mime;
+};
+QList<Attachment> Attachments(const QString& path);
+// The bytes of the attachment named `name`; empty when there is none.
+QByteArray AttachmentBytes(const QString& path, const QString& name);
+
+// Whether ffmpeg decodes every stream of the file without a single error.
+bool DecodesCleanly(const QString& path);
+// Audio samples per channel that ffmpeg decodes; -1 on failure.
+long long DecodedSamples(const QString& path);
 
 }  // namespace media

@@ -1,0 +1,126 @@
+#include "batch/ReadBack.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+namespace readback {
+
+using container::Mechanism;
+
+Facts Read(const QString& path, Mechanism mechanism) {
+    Facts f;
+    f.mechanism = mechanism;
+    f.streams = probe::ReadStreamFacts(path);
+    switch (mechanism) {
+    case Mechanism::Mp4:
+    case Mechanism::QuickTime:
+        f.mp4 = probe::ReadMp4Layout(path);
+        break;
+    case Mechanism::Matroska:
+        f.matroska = probe::ReadMatroskaLayout(path);
+        break;
+    case Mechanism::Mp3:
+        f.mp3 = probe::ReadMp3Layout(path);
+        break;
+    case Mechanism::None:
+        break;
+    }
+    return f;
+}
+
+double DurationTolerance(double seconds) { return std::max(0.25, 0.01 * seconds); }
+
+bool IsPictureMime(const QString& mime) {
+    static const QStringList pictures = {"image/jpeg", "image/jpg", "image/png", "image/gif", "image/tiff"};
+    return pictures.contains(mime.trimmed().toLower());
+}
+
+namespace {
+
+// The attachments that are not covers, comparable as a whole.
+std::vector<std::tuple<QString, QString, long long>> keptAttachments(const probe::MatroskaLayout& m) {
+    std::vector<std::tuple<QString, QString, long long>> kept;
+    for (const auto& a : m.attachments)
+        if (!container::IsCoverAttachmentName(a.name)) kept.emplace_back(a.name, a.mime.toLower(), a.dataSize);
+    std::sort(kept.begin(), kept.end());
+    return kept;
+}
+
+int coversOf(const Facts& f) {
+    switch (f.mechanism) {
+    case Mechanism::Mp4:
+    case Mechanism::QuickTime:
+        return f.mp4.covers;
+    case Mechanism::Matroska: {
+        int n = 0;
+        for (const auto& a : f.matroska.attachments) n += container::IsCoverAttachmentName(a.name);
+        return n;
+    }
+    case Mechanism::Mp3:
+        return static_cast<int>(f.mp3.pictureTypes.size());
+    case Mechanism::None:
+        break;
+    }
+    return 0;
+}
+
+bool coverIsTheConventionalOne(const Facts& f) {
+    if (f.mechanism == Mechanism::Matroska) {
+        for (const auto& a : f.matroska.attachments)
+            if (container::IsCoverAttachmentName(a.name))
+                return a.name == container::CoverAttachmentName &&
+                       a.mime.compare(container::CoverAttachmentMime, Qt::CaseInsensitive) == 0 && a.dataSize > 0;
+        return false;
+    }
+    if (f.mechanism == Mechanism::Mp3) return !f.mp3.pictureTypes.empty() && f.mp3.pictureTypes.front() == 3;
+    return true;
+}
+
+bool complete(const Facts& f) {
+    switch (f.mechanism) {
+    case Mechanism::Mp4:
+    case Mechanism::QuickTime:
+        return f.mp4.complete;
+    case Mechanism::Matroska:
+        return f.matroska.complete;
+    case Mechanism::Mp3:
+        return f.mp3.readable && f.mp3.id3v2 && f.mp3.frames > 0;
+    case Mechanism::None:
+        break;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool Judge(const Facts& source, const Facts& output, const Expectation& expect) {
+    if (output.mechanism == Mechanism::None || !output.streams.opened || !complete(output)) return false;
+
+    const probe::StreamFacts& s = source.streams;
+    const probe::StreamFacts& o = output.streams;
+    if (output.mechanism == Mechanism::Mp3) {
+        // The first stream of the source (its audio) and the picture.
+        if (o.audio != 1 || s.audio < 1 || o.video != 0) return false;
+        if (!expect.trimmed && (output.mp3.frames != source.mp3.frames ||
+                                output.mp3.partialTail != source.mp3.partialTail))
+            return false;
+        if (source.mp3.id3v1 && !output.mp3.id3v1) return false;
+    } else {
+        if (o.video != s.video || o.audio != s.audio || o.text != s.text) return false;
+        if (o.video + o.audio == 0) return false;
+    }
+    if (output.mechanism == Mechanism::Matroska && keptAttachments(source.matroska) != keptAttachments(output.matroska))
+        return false;
+
+    if (expect.duration > 0) {
+        const double tolerance = DurationTolerance(expect.duration);
+        if (!(std::fabs(o.duration - expect.duration) <= tolerance)) return false;
+    }
+    if (coversOf(output) != expect.covers) return false;
+    return expect.covers == 0 || coverIsTheConventionalOne(output);
+}
+
+}  // namespace readback

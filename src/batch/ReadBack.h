@@ -1,0 +1,52 @@
+#pragma once
+// Reading a written file back before it counts.
+//
+// The encoder's exit status and the output's size say little: it can exit
+// with success after failing to write the end of a file, and a file that is
+// only a header has a size too. An attempt counts only when its output opens,
+// holds the source's streams (same kinds, same number), lasts as long as the
+// source (or the trimmed length), adds up to its last byte by its container's
+// own layout, and holds exactly one cover by its container's mechanism.
+//
+//   const readback::Facts source = readback::Read(sourcePath, mechanism);
+//   ... the encoder writes output ...
+//   if (readback::Judge(source, readback::Read(output, mechanism), expect)) ...
+#include "batch/Containers.h"
+#include "probe/FileStructure.h"
+#include "probe/MediaProbe.h"
+
+#include <QString>
+
+namespace readback {
+
+struct Facts {
+    container::Mechanism mechanism = container::Mechanism::None;
+    probe::StreamFacts streams;
+    probe::Mp4Layout mp4;
+    probe::MatroskaLayout matroska;
+    probe::Mp3Layout mp3;
+};
+
+// The streams by the media library; the layout by the mechanism's container.
+Facts Read(const QString& path, container::Mechanism mechanism);
+
+struct Expectation {
+    // Seconds the output must last (0 when unknown: the source states none).
+    double duration = 0;
+    // The source was cut: the length comes from the trim, not the source,
+    // and the audio frames are fewer.
+    bool trimmed = false;
+    int covers = 1;
+};
+
+// The tolerance on a length of `seconds`: a quarter second, or 1 % of long
+// files.
+double DurationTolerance(double seconds);
+
+// The source's pictures among its Matroska attachments (ffmpeg reads them as
+// pictures, not attachments, so they must be put back by name).
+bool IsPictureMime(const QString& mime);
+
+bool Judge(const Facts& source, const Facts& output, const Expectation& expect);
+
+}  // namespace readback

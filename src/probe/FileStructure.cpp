@@ -1,0 +1,350 @@
+#include "probe/FileStructure.h"
+
+#include <QFile>
+
+#include <cstdint>
+#include <cstring>
+
+namespace probe {
+
+namespace {
+
+// Reads exactly n bytes at offset; empty when the file has fewer.
+QByteArray readAt(QFile& f, long long offset, long long n) {
+    if (offset < 0 || n < 0 || !f.seek(offset)) return {};
+    QByteArray b = f.read(n);
+    return b.size() == n ? b : QByteArray();
+}
+
+uint32_t be32(const char* p) {
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return (uint32_t(u[0]) << 24) | (uint32_t(u[1]) << 16) | (uint32_t(u[2]) << 8) | uint32_t(u[3]);
+}
+
+uint64_t be64(const char* p) { return (uint64_t(be32(p)) << 32) | be32(p + 4); }
+
+// ------------------------------------------------------------------- MP4
+
+struct Box {
+    QByteArray type;
+    long long start = 0;    // of the header
+    long long payload = 0;  // first byte after the header
+    long long end = 0;      // one past the last byte
+};
+
+// The box whose header starts at `at` inside [at, limit); false when it does
+// not fit. A size of 0 runs to the limit.
+bool boxAt(const QByteArray& data, long long at, long long limit, Box& box) {
+    if (at + 8 > limit) return false;
+    const char* p = data.constData() + at;
+    uint64_t size = be32(p);
+    long long header = 8;
+    if (size == 1) {
+        if (at + 16 > limit) return false;
+        size = be64(p + 8);
+        header = 16;
+    } else if (size == 0) {
+        size = static_cast<uint64_t>(limit - at);
+    }
+    if (size < static_cast<uint64_t>(header) || size > static_cast<uint64_t>(limit - at)) return false;
+    box = {QByteArray(p + 4, 4), at, at + header, at + static_cast<long long>(size)};
+    return true;
+}
+
+// Children of [from, to) in memory; stops at the first that does not fit.
+std::vector<Box> childrenOf(const QByteArray& data, long long from, long long to) {
+    std::vector<Box> boxes;
+    Box b;
+    while (from < to && boxAt(data, from, to, b)) {
+        boxes.push_back(b);
+        from = b.end;
+    }
+    return boxes;
+}
+
+const Box* find(const std::vector<Box>& boxes, const char* type) {
+    for (const Box& b : boxes)
+        if (b.type == type) return &b;
+    return nullptr;
+}
+
+// moov is read into memory (its tables are small next to the media); the
+// cover sits in udta/meta/ilst/covr, or in meta/ilst/covr of moov itself.
+int coversIn(const QByteArray& moov) {
+    const std::vector<Box> top = childrenOf(moov, 8, moov.size());
+    std::vector<Box> metas;
+    if (const Box* udta = find(top, "udta")) {
+        const std::vector<Box> inUdta = childrenOf(moov, udta->payload, udta->end);
+        if (const Box* meta = find(inUdta, "meta")) metas.push_back(*meta);
+    }
+    if (const Box* meta = find(top, "meta")) metas.push_back(*meta);
+    int covers = 0;
+    for (const Box& meta : metas) {
+        // ISO meta boxes carry a version and flags; QuickTime's do not.
+        long long first = meta.payload;
+        if (first + 8 <= meta.end && std::memcmp(moov.constData() + first + 4, "hdlr", 4) != 0) first += 4;
+        const std::vector<Box> inMeta = childrenOf(moov, first, meta.end);
+        if (const Box* ilst = find(inMeta, "ilst"))
+            for (const Box& item : childrenOf(moov, ilst->payload, ilst->end))
+                if (item.type == "covr")
+                    for (const Box& d : childrenOf(moov, item.payload, item.end)) covers += d.type == "data";
+    }
+    return covers;
+}
+
+// ------------------------------------------------------------- Matroska
+
+constexpr uint32_t kEbml = 0x1A45DFA3;
+constexpr uint32_t kSegment = 0x18538067;
+constexpr uint32_t kAttachments = 0x1941A469;
+constexpr uint32_t kAttachedFile = 0x61A7;
+constexpr uint32_t kFileName = 0x466E;
+constexpr uint32_t kFileMime = 0x4660;
+constexpr uint32_t kFileData = 0x465C;
+constexpr uint32_t kVoid = 0xEC;
+constexpr uint32_t kCrc32 = 0xBF;
+
+struct Element {
+    uint32_t id = 0;
+    long long payload = 0;
+    long long size = -1;  // -1: unknown
+    long long end() const { return size < 0 ? -1 : payload + size; }
+};
+
+// Element header at `at`: an id of 1 to 4 bytes (marker kept) and a size of
+// 1 to 8 bytes (marker dropped, all ones meaning unknown).
+bool elementAt(QFile& f, long long at, Element& e) {
+    const QByteArray head = readAt(f, at, qMin<long long>(12, f.size() - at));
+    if (head.isEmpty()) return false;
+    const auto* u = reinterpret_cast<const unsigned char*>(head.constData());
+    const int n = head.size();
+    int idLen = 1;
+    while (idLen <= 4 && !(u[0] & (0x80 >> (idLen - 1)))) ++idLen;
+    if (idLen > 4 || idLen >= n) return false;
+    uint32_t id = 0;
+    for (int i = 0; i < idLen; ++i) id = (id << 8) | u[i];
+    const unsigned char first = u[idLen];
+    int sizeLen = 1;
+    while (sizeLen <= 8 && !(first & (0x80 >> (sizeLen - 1)))) ++sizeLen;
+    if (sizeLen > 8 || idLen + sizeLen > n) return false;
+    uint64_t size = first & (0xFF >> sizeLen);
+    bool allOnes = size == (0xFFu >> sizeLen);
+    for (int i = 1; i < sizeLen; ++i) {
+        size = (size << 8) | u[idLen + i];
+        allOnes = allOnes && u[idLen + i] == 0xFF;
+    }
+    e.id = id;
+    e.payload = at + idLen + sizeLen;
+    e.size = allOnes ? -1 : static_cast<long long>(size);
+    return true;
+}
+
+QString utf8At(QFile& f, const Element& e) {
+    if (e.size < 0 || e.size > 4096) return {};
+    QByteArray b = readAt(f, e.payload, e.size);
+    while (b.endsWith('\0')) b.chop(1);
+    return QString::fromUtf8(b);
+}
+
+std::vector<MatroskaAttachment> attachmentsIn(QFile& f, const Element& list) {
+    std::vector<MatroskaAttachment> out;
+    for (long long at = list.payload; at < list.end();) {
+        Element file;
+        if (!elementAt(f, at, file) || file.size < 0 || file.end() > list.end()) break;
+        if (file.id == kAttachedFile) {
+            MatroskaAttachment a;
+            for (long long p = file.payload; p < file.end();) {
+                Element part;
+                if (!elementAt(f, p, part) || part.size < 0 || part.end() > file.end()) break;
+                if (part.id == kFileName) a.name = utf8At(f, part);
+                if (part.id == kFileMime) a.mime = utf8At(f, part);
+                if (part.id == kFileData) a.dataOffset = part.payload, a.dataSize = part.size;
+                p = part.end();
+            }
+            out.push_back(a);
+        }
+        at = file.end();
+    }
+    return out;
+}
+
+// ------------------------------------------------------------------ MP3
+
+// Length and samples of the MPEG audio frame whose header is h; 0 when h is
+// no frame header.
+struct FrameInfo {
+    int length = 0;
+    int sideInfo = 0;  // bytes of side information after the header (layer III)
+};
+
+FrameInfo frameOf(const unsigned char* h) {
+    FrameInfo fi;
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return fi;
+    const int version = (h[1] >> 3) & 3;  // 0: 2.5, 2: 2, 3: 1
+    const int layer = (h[1] >> 1) & 3;    // 1: III, 2: II, 3: I
+    const int rateIndex = (h[2] >> 4) & 15;
+    const int srIndex = (h[2] >> 2) & 3;
+    const int padding = (h[2] >> 1) & 1;
+    if (version == 1 || layer == 0 || rateIndex == 0 || rateIndex == 15 || srIndex == 3) return fi;
+    static const int kRates[2][3][15] = {
+        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+    static const int kSampleRates[3] = {44100, 48000, 32000};
+    const bool mpeg1 = version == 3;
+    const int layerIndex = 3 - layer;  // 0: I, 1: II, 2: III
+    const int kbps = kRates[mpeg1 ? 0 : 1][layerIndex][rateIndex];
+    int rate = kSampleRates[srIndex];
+    if (version == 2) rate /= 2;
+    if (version == 0) rate /= 4;
+    if (layerIndex == 0) {
+        fi.length = (12 * kbps * 1000 / rate + padding) * 4;
+    } else {
+        const int coeff = (layerIndex == 2 && !mpeg1) ? 72 : 144;
+        fi.length = coeff * kbps * 1000 / rate + padding;
+    }
+    if (layerIndex == 2) {
+        const bool mono = ((h[3] >> 6) & 3) == 3;
+        fi.sideInfo = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    }
+    return fi;
+}
+
+long long syncsafe(const unsigned char* p) { return (p[0] & 0x7F) << 21 | (p[1] & 0x7F) << 14 | (p[2] & 0x7F) << 7 | (p[3] & 0x7F); }
+
+// The picture frames of an ID3v2 tag (without its ten-byte header).
+std::vector<int> pictureTypesIn(const QByteArray& tag, int major) {
+    std::vector<int> types;
+    const auto* u = reinterpret_cast<const unsigned char*>(tag.constData());
+    const long long n = tag.size();
+    const int idLen = major == 2 ? 3 : 4;
+    const int headLen = major == 2 ? 6 : 10;
+    for (long long at = 0; at + headLen <= n;) {
+        if (u[at] == 0) break;  // padding
+        long long size = 0;
+        if (major == 2) size = (u[at + 3] << 16) | (u[at + 4] << 8) | u[at + 5];
+        else if (major == 4) size = syncsafe(u + at + 4);
+        else size = be32(tag.constData() + at + 4);
+        const long long body = at + headLen;
+        if (size < 0 || body + size > n) break;
+        const QByteArray id(tag.constData() + at, idLen);
+        if (id == "APIC" && size >= 2) {
+            // encoding, MIME type up to its NUL, then the picture type
+            long long p = body + 1;
+            while (p < body + size && u[p] != 0) ++p;
+            if (p + 1 < body + size) types.push_back(u[p + 1]);
+        } else if (id == "PIC" && size >= 5) {
+            types.push_back(u[body + 4]);
+        }
+        at = body + size;
+    }
+    return types;
+}
+
+}  // namespace
+
+Mp4Layout ReadMp4Layout(const QString& path) {
+    Mp4Layout out;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return out;
+    out.readable = true;
+    const long long size = f.size();
+    bool moov = false;
+    long long at = 0;
+    while (at < size) {
+        // A box that runs past the end means the file was cut off.
+        const QByteArray h = readAt(f, at, qMin<long long>(16, size - at));
+        Box b;
+        if (!boxAt(h, 0, size - at, b)) return out;
+        if (b.type == "moov") {
+            moov = true;
+            if (b.end - b.start <= (64 << 20)) out.covers = coversIn(readAt(f, at, b.end - b.start));
+        }
+        at += b.end - b.start;
+    }
+    out.complete = moov && at == size;
+    return out;
+}
+
+MatroskaLayout ReadMatroskaLayout(const QString& path) {
+    MatroskaLayout out;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return out;
+    const long long size = f.size();
+    Element ebml, segment;
+    if (!elementAt(f, 0, ebml) || ebml.id != kEbml || ebml.size < 0) return out;
+    if (!elementAt(f, ebml.end(), segment) || segment.id != kSegment) return out;
+    out.readable = true;
+    const long long end = segment.size < 0 ? size : qMin(segment.end(), size);
+    long long at = segment.payload;
+    bool filled = true;
+    while (at < end) {
+        Element e;
+        if (!elementAt(f, at, e) || e.size < 0 || e.end() > end) {
+            filled = false;
+            break;
+        }
+        if (e.id == kAttachments) out.attachments = attachmentsIn(f, e);
+        at = e.end();
+    }
+    out.complete = segment.size >= 0 && segment.end() == size && filled && at == end;
+    return out;
+}
+
+Mp3Layout ReadMp3Layout(const QString& path) {
+    Mp3Layout out;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return out;
+    out.readable = true;
+    const QByteArray all = f.readAll();
+    const auto* u = reinterpret_cast<const unsigned char*>(all.constData());
+    long long n = all.size();
+    long long at = 0;
+    // ID3v2 tags (sometimes more than one) before the audio.
+    while (at + 10 <= n && std::memcmp(u + at, "ID3", 3) == 0 && u[at + 3] >= 2 && u[at + 3] <= 4) {
+        const int major = u[at + 3];
+        const bool footer = major == 4 && (u[at + 5] & 0x10);
+        const long long tagSize = syncsafe(u + at + 6);
+        if (at + 10 + tagSize > n) return out;
+        out.id3v2 = true;
+        const bool unsynced = u[at + 5] & 0x80;
+        if (!unsynced) {
+            const auto types = pictureTypesIn(all.mid(at + 10, tagSize), major);
+            out.pictureTypes.insert(out.pictureTypes.end(), types.begin(), types.end());
+        }
+        at += 10 + tagSize + (footer ? 10 : 0);
+    }
+    if (n >= 128 && std::memcmp(u + n - 128, "TAG", 3) == 0) {
+        out.id3v1 = true;
+        n -= 128;
+    }
+    bool first = true;
+    while (at + 4 <= n) {
+        const FrameInfo fi = frameOf(u + at);
+        if (fi.length == 0) {
+            ++at;  // not a frame: look for the next one
+            continue;
+        }
+        if (at + fi.length > n) {
+            out.partialTail = n - at;
+            break;
+        }
+        bool header = false;
+        if (first) {
+            const long long tagAt = at + 4 + fi.sideInfo;
+            header = (tagAt + 4 <= at + fi.length &&
+                      (std::memcmp(u + tagAt, "Xing", 4) == 0 || std::memcmp(u + tagAt, "Info", 4) == 0)) ||
+                     (at + 40 <= at + fi.length && std::memcmp(u + at + 36, "VBRI", 4) == 0);
+            out.vbrHeader = header;
+            first = false;
+        }
+        if (!header) ++out.frames;
+        at += fi.length;
+    }
+    return out;
+}
+
+}  // namespace probe

@@ -1,0 +1,57 @@
+#pragma once
+// What a container's own structure says about a file: whether every byte is
+// accounted for (the encoder finished writing it), and where it keeps its
+// cover pictures.
+//
+// The encoder can exit with success after failing to write the end of a file
+// (a full disk while it writes the index), and a media library then still
+// reads the header's duration. These readers walk the file's top-level layout
+// instead: a file that was cut off anywhere does not add up.
+#include <QString>
+#include <vector>
+
+namespace probe {
+
+// MP4 and QuickTime: top-level boxes from the first byte to the last.
+struct Mp4Layout {
+    bool readable = false;
+    // The boxes chain exactly to the end of the file and a movie box exists.
+    bool complete = false;
+    // Pictures in the item list's cover entry (moov/udta/meta/ilst/covr).
+    int covers = 0;
+};
+Mp4Layout ReadMp4Layout(const QString& path);
+
+struct MatroskaAttachment {
+    QString name;
+    QString mime;
+    long long dataOffset = 0;  // the file's bytes inside the container
+    long long dataSize = 0;
+};
+
+// Matroska: the segment's stated size and its top-level elements.
+struct MatroskaLayout {
+    bool readable = false;
+    // The segment has a known size, its elements fill it exactly and it ends
+    // where the file ends.
+    bool complete = false;
+    std::vector<MatroskaAttachment> attachments;
+};
+MatroskaLayout ReadMatroskaLayout(const QString& path);
+
+// MP3: an optional ID3v2 tag, MPEG audio frames, an optional ID3v1 tag.
+struct Mp3Layout {
+    bool readable = false;
+    bool id3v2 = false;
+    std::vector<int> pictureTypes;  // one per APIC/PIC frame, in tag order
+    bool id3v1 = false;
+    // A Xing, Info or VBRI header frame opens the audio.
+    bool vbrHeader = false;
+    // Whole audio frames (the header frame not counted), and the bytes of a
+    // frame cut short at the end (0 when the last frame is whole).
+    long long frames = 0;
+    long long partialTail = 0;
+};
+Mp3Layout ReadMp3Layout(const QString& path);
+
+}  // namespace probe

@@ -1,0 +1,211 @@
+// Every container the add dialog and the folder scan accept, run in place
+// with the real encoder: the kinds that can carry a cover get exactly one by
+// their own mechanism, everything else in them unchanged; the others are
+// refused and stay byte for byte as they were.
+#include "BatchFixture.h"
+#include "support/Printing.h"
+
+#include "batch/Containers.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+using namespace batch_test;
+
+namespace {
+
+const QStringList kVideo{"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=2"};
+const QStringList kAudio{"-f", "lavfi", "-i", "sine=frequency=440:duration=2"};
+
+struct Kind {
+    QString file;
+    QStringList encode;  // after the inputs
+    bool covered;
+    bool matroska = false;
+    bool subtitles = false;  // an ASS track and a font
+    bool oldCover = false;   // a cover.jpg attachment already
+};
+
+// A font of our own: only its bytes matter.
+QByteArray fontBytes() {
+    QByteArray b("\x00\x01\x00\x00", 4);
+    for (int i = 0; i < 3000; ++i) b.append(static_cast<char>((i * 37) & 0xFF));
+    return b;
+}
+
+bool makeMedia(const QString& folder, const Kind& k) {
+    QStringList args = kVideo + kAudio;
+    if (k.file.endsWith(".m4a") || k.file.endsWith(".mka")) args = kAudio;
+    int inputs = args.count("-i");
+    if (k.subtitles) {
+        QFile ass(folder + "/s.ass");
+        if (!ass.open(QIODevice::WriteOnly)) return false;
+        ass.write("[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\nFormat: Name, Fontname, Fontsize\n"
+                  "Style: Default,Own Font,20\n\n[Events]\nFormat: Layer, Start, End, Style, Text\n"
+                  "Dialogue: 0,0:00:00.20,0:00:01.50,Default,你好\n");
+        ass.close();
+        args << "-i" << folder + "/s.ass";
+        ++inputs;
+        if (!WriteBytes(folder + "/own.ttf", fontBytes())) return false;
+    }
+    for (int i = 0; i < inputs; ++i) args << "-map" << QString::number(i);
+    args << k.encode << "-shortest";
+    int t = 0;
+    if (k.subtitles)
+        args << "-attach" << folder + "/own.ttf" << QString("-metadata:s:t:%1").arg(t++)
+             << "mimetype=application/x-truetype-font";
+    if (k.oldCover) {
+        if (!PlacePicture(folder + "/old.jpg", "green", 60, 40)) return false;
+        args << "-attach" << folder + "/old.jpg" << QString("-metadata:s:t:%1").arg(t) << "mimetype=image/jpeg"
+             << QString("-metadata:s:t:%1").arg(t) << "filename=cover.jpg";
+    }
+    return media::Ffmpeg(args << folder + "/" + k.file);
+}
+
+// The colour in the middle of the file's cover picture.
+QColor coverColour(const QString& file, const QString& png) {
+    for (const auto& s : Streams(file)) {
+        const QJsonObject o = s.toObject();
+        if (o.value("disposition").toObject().value("attached_pic").toInt() != 1) continue;
+        QFile::remove(png);
+        if (!media::Ffmpeg({"-i", file, "-map", QString("0:%1").arg(o.value("index").toInt()), "-frames:v", "1", png}))
+            return {};
+        const QImage img(png);
+        return img.isNull() ? QColor() : img.pixelColor(img.width() / 2, img.height() / 2);
+    }
+    return {};
+}
+
+// Covers by the container's own mechanism.
+int coversOf(const QString& file, bool matroska) {
+    if (!matroska) return media::CountAttachedPictures(file);
+    int n = 0;
+    for (const auto& a : media::Attachments(file)) n += a.mime.startsWith("image/");
+    return n;
+}
+
+}  // namespace
+
+TEST(Containers, EachKindGetsOneCoverByItsOwnMechanismOrIsLeftAlone) {
+    const std::vector<Kind> kinds{
+        {"a.mp4", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, true},
+        {"b.m4a", {"-c:a", "aac"}, true},
+        {"c.mov", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, true},
+        {"d.mkv", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-c:s", "ass"}, true, true, true},
+        {"e.mkv", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-c:s", "ass"}, true, true, true, true},
+        {"f.mka", {"-c:a", "libvorbis"}, true, true},
+        {"g.avi", {"-c:v", "mpeg4", "-c:a", "libmp3lame"}, false},
+        {"h.wmv", {"-c:v", "wmv2", "-c:a", "wmav2"}, false},
+        {"i.mpg", {"-c:v", "mpeg2video", "-c:a", "mp2"}, false},
+        {"j.flv", {"-c:v", "flv", "-c:a", "libmp3lame", "-ar", "44100"}, false},
+        {"k.ogg", {"-c:v", "libtheora", "-c:a", "libvorbis"}, false},
+        {"l.ts", {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, false},
+    };
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.png"), "red", 80, 60));
+    w.form().LBase->setText(w.Path("cover.png"));
+    std::map<QString, QStringList> hashes;
+    std::map<QString, QString> sums;
+    int covered = 0;
+    for (const Kind& k : kinds) {
+        ASSERT_TRUE(makeMedia(w.work.path(), k)) << k.file.toStdString();
+        hashes[k.file] = media::StreamHashes(w.Path(k.file));
+        ASSERT_FALSE(hashes[k.file].isEmpty()) << k.file.toStdString();
+        sums[k.file] = media::Checksum(w.Path(k.file));
+        w.AddVideo(k.file, w.Path("cover.png"));
+        covered += k.covered;
+    }
+
+    for (const QString colour : {"red", "blue"}) {
+        SCOPED_TRACE(colour.toStdString());
+        ASSERT_TRUE(PlacePicture(w.Path("cover.png"), colour, 80, 60));
+        const size_t startsBefore = w.realShell.starts.size();
+        w.Run();
+        // A refused row never starts the encoder.
+        EXPECT_EQ(w.realShell.starts.size() - startsBefore, static_cast<size_t>(covered));
+        for (size_t i = 0; i < kinds.size(); ++i) {
+            const Kind& k = kinds[i];
+            const QString p = w.Path(k.file);
+            SCOPED_TRACE(k.file.toStdString());
+            const int row = static_cast<int>(i) + 1;
+            if (!k.covered) {
+                EXPECT_EQ(w.Status(row), "更换失败");
+                EXPECT_EQ(media::Checksum(p), sums[k.file]);
+                continue;
+            }
+            EXPECT_EQ(w.Status(row), "Ok");
+            EXPECT_EQ(media::StreamHashes(p), hashes[k.file]);
+            EXPECT_EQ(coversOf(p, k.matroska), 1);
+            const QColor c = coverColour(p, w.Path("seen.png"));
+            EXPECT_EQ(colour == "red" ? c.red() > 200 && c.blue() < 60 : c.blue() > 200 && c.red() < 60, true)
+                << c.name().toStdString();
+            if (k.matroska) {
+                QStringList names;
+                for (const auto& a : media::Attachments(p)) names << a.name + " " + a.mime;
+                names.sort();
+                QStringList want{"cover.png image/png"};
+                if (k.subtitles) want << "own.ttf application/x-truetype-font";
+                EXPECT_EQ(names, want);
+                if (k.subtitles) EXPECT_EQ(media::AttachmentBytes(p, "own.ttf"), fontBytes());
+            }
+            EXPECT_TRUE(media::DecodesCleanly(p));
+        }
+    }
+    // Nothing of the work is left beside the videos.
+    for (const QString& f : QDir(w.work.path()).entryList(QDir::Files | QDir::Hidden))
+        EXPECT_FALSE(f.startsWith(".")) << f.toStdString();
+}
+
+TEST(Containers, OtherPicturesInAMatroskaFileStayUnderTheirNames) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.png"), "red", 80, 60));
+    ASSERT_TRUE(PlacePicture(w.Path("logo.png"), "yellow", 30, 20));
+    ASSERT_TRUE(PlacePicture(w.Path("small.jpg"), "green", 30, 20));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-attach",
+                                                   w.Path("logo.png"), "-metadata:s:t:0", "mimetype=image/png",
+                                                   "-attach", w.Path("small.jpg"), "-metadata:s:t:1",
+                                                   "mimetype=image/jpeg", "-metadata:s:t:1",
+                                                   "filename=small_cover.jpg", w.Path("v.mkv")}));
+    QFile logo(w.Path("logo.png"));
+    ASSERT_TRUE(logo.open(QIODevice::ReadOnly));
+    const QByteArray logoBytes = logo.readAll();
+    w.form().LBase->setText(w.Path("cover.png"));
+    w.AddVideo("v.mkv", w.Path("cover.png"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    QStringList names;
+    for (const auto& a : media::Attachments(w.Path("v.mkv"))) names << a.name + " " + a.mime;
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"cover.png image/png", "logo.png image/png"}));
+    // The picture's own bytes, as the encoder copies them out.
+    ASSERT_TRUE(media::Ffmpeg({"-i", w.Path("v.mkv"), "-map", "0:v:m:filename:logo.png", "-c", "copy", "-f", "image2",
+                               w.Path("back.png")}));
+    QFile back(w.Path("back.png"));
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), logoBytes);
+}
+
+TEST(Containers, TheMechanismFollowsTheExtension) {
+    using container::Mechanism;
+    const std::vector<std::pair<QString, Mechanism>> cases{
+        {"/v/a.mp4", Mechanism::Mp4},         {"/v/a.M4V", Mechanism::Mp4},      {"/v/a.m4a", Mechanism::Mp4},
+        {"/v/a.MOV", Mechanism::QuickTime},   {"/v/a.qt", Mechanism::QuickTime}, {"/v/a.mkv", Mechanism::Matroska},
+        {"/v/a.Mka", Mechanism::Matroska},    {"/v/a.mks", Mechanism::Matroska}, {"/v/a.mp3", Mechanism::Mp3},
+        {"/v/a.avi", Mechanism::None},        {"/v/a.webm", Mechanism::None},    {"/v/a.mp2", Mechanism::None},
+        {"/v/x.mp4/none", Mechanism::None},   {"/v/a.", Mechanism::None},        {"", Mechanism::None},
+        {"/v/a.mkv.ts", Mechanism::None},     {"/v/a.ts.mkv", Mechanism::Matroska},
+    };
+    for (const auto& [path, m] : cases) EXPECT_EQ(container::MechanismFor(path), m) << path.toStdString();
+
+    for (const QString name : {"cover.jpg", "COVER.PNG", "small_cover.jpg", "cover_land.png", "small_cover_land.jpg",
+                               "cover"})
+        EXPECT_TRUE(container::IsCoverAttachmentName(name)) << name.toStdString();
+    for (const QString name : {"covers.jpg", "my_cover.jpg", "logo.png", "font.ttf", ""})
+        EXPECT_FALSE(container::IsCoverAttachmentName(name)) << name.toStdString();
+}

@@ -1,0 +1,166 @@
+// Judging a written file by what it holds, on facts made up for each case.
+#include "batch/ReadBack.h"
+
+#include <gtest/gtest.h>
+
+using container::Mechanism;
+using readback::Expectation;
+using readback::Facts;
+
+namespace {
+
+Facts Video(Mechanism m, double seconds = 10) {
+    Facts f;
+    f.mechanism = m;
+    f.streams.opened = true;
+    f.streams.video = 1;
+    f.streams.audio = 1;
+    f.streams.duration = seconds;
+    f.mp4.readable = f.mp4.complete = true;
+    f.matroska.readable = f.matroska.complete = true;
+    return f;
+}
+
+Facts WithCover(Facts f) {
+    f.mp4.covers += 1;
+    f.matroska.attachments.push_back({"cover.png", "image/png", 100, 5000});
+    return f;
+}
+
+Expectation Lasting(double seconds) {
+    Expectation e;
+    e.duration = seconds;
+    return e;
+}
+
+}  // namespace
+
+TEST(ReadBack, AVideoCountsOnlyWithItsStreamsItsLengthAndOneCover) {
+    for (const Mechanism m : {Mechanism::Mp4, Mechanism::QuickTime, Mechanism::Matroska}) {
+        SCOPED_TRACE(int(m));
+        const Facts source = Video(m);
+        const Facts good = WithCover(Video(m, 10.04));
+        EXPECT_TRUE(readback::Judge(source, good, Lasting(10)));
+
+        Facts f = good;
+        f.streams.opened = false;
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+        f = good;
+        f.mp4.complete = f.matroska.complete = false;  // cut off at the end
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+        for (int kind = 0; kind < 3; ++kind) {
+            f = good;
+            (kind == 0 ? f.streams.video : kind == 1 ? f.streams.audio : f.streams.text) += 1;
+            EXPECT_FALSE(readback::Judge(source, f, Lasting(10))) << "stream kind " << kind;
+        }
+        f = good;
+        f.streams.duration = 9.7;
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+        f.streams.duration = 60;  // timing run away
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+        // Without a cover, or with two.
+        EXPECT_FALSE(readback::Judge(source, Video(m, 10), Lasting(10)));
+        f = WithCover(good);
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+        // A file with no stream at all is nothing.
+        f = good;
+        f.streams.video = f.streams.audio = 0;
+        Facts empty = source;
+        empty.streams.video = empty.streams.audio = 0;
+        EXPECT_FALSE(readback::Judge(empty, f, Lasting(10)));
+    }
+}
+
+TEST(ReadBack, ToleranceGrowsWithLength) {
+    EXPECT_DOUBLE_EQ(readback::DurationTolerance(2), 0.25);
+    EXPECT_DOUBLE_EQ(readback::DurationTolerance(3600), 36);
+    const Facts source = Video(Mechanism::Mp4, 3600);
+    Facts out = WithCover(Video(Mechanism::Mp4, 3620));
+    EXPECT_TRUE(readback::Judge(source, out, Lasting(3600)));
+    out.streams.duration = 3500;
+    EXPECT_FALSE(readback::Judge(source, out, Lasting(3600)));
+    // A trim sets the length; an unknown length is not judged.
+    out.streams.duration = 30.1;
+    Expectation trimmed = Lasting(30);
+    trimmed.trimmed = true;
+    EXPECT_TRUE(readback::Judge(source, out, trimmed));
+    EXPECT_TRUE(readback::Judge(source, out, Lasting(0)));
+}
+
+TEST(ReadBack, MatroskaKeepsEveryOtherAttachmentAndNamesItsCoverByConvention) {
+    Facts source = Video(Mechanism::Matroska);
+    source.matroska.attachments = {{"font.ttf", "application/x-truetype-font", 0, 300},
+                                   {"cover.jpg", "image/jpeg", 0, 900},
+                                   {"small_cover.jpg", "image/jpeg", 0, 90}};
+    Facts out = Video(Mechanism::Matroska);
+    out.matroska.attachments = {{"font.ttf", "application/x-truetype-font", 0, 300}, {"cover.png", "image/png", 0, 700}};
+    EXPECT_TRUE(readback::Judge(source, out, Lasting(10)));
+
+    Facts f = out;
+    f.matroska.attachments[0].dataSize = 299;  // the font changed
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+    f = out;
+    f.matroska.attachments.erase(f.matroska.attachments.begin());  // lost
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+    f = out;
+    f.matroska.attachments[1] = {"Cover.png", "image/png", 0, 700};
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+    f.matroska.attachments[1] = {"cover.png", "image/jpeg", 0, 700};
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+    f.matroska.attachments[1] = {"cover.png", "image/png", 0, 0};
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+    f = out;
+    f.matroska.attachments.push_back({"small_cover.jpg", "image/jpeg", 0, 90});  // an old one stayed
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+}
+
+TEST(ReadBack, Mp3KeepsEveryFrameItsId3v1AndGetsAFrontCover) {
+    Facts source;
+    source.mechanism = Mechanism::Mp3;
+    source.streams.opened = true;
+    source.streams.audio = 1;
+    source.streams.duration = 3;
+    source.mp3.readable = source.mp3.id3v2 = true;
+    source.mp3.frames = 115;
+    source.mp3.partialTail = 17;
+    source.mp3.id3v1 = true;
+    source.mp3.pictureTypes = {0, 3};
+    Facts out = source;
+    out.mp3.pictureTypes = {3};
+    EXPECT_TRUE(readback::Judge(source, out, Lasting(3)));
+
+    Facts f = out;
+    f.mp3.frames = 114;
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
+    f = out;
+    f.mp3.partialTail = 0;
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
+    f = out;
+    f.mp3.id3v1 = false;
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
+    f = out;
+    f.mp3.pictureTypes = {0};
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
+    f.mp3.pictureTypes = {3, 3};
+    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
+    // A trimmed file has fewer frames by design.
+    f = out;
+    f.mp3.frames = 40;
+    f.streams.duration = 1;
+    Expectation trimmed = Lasting(1);
+    trimmed.trimmed = true;
+    EXPECT_TRUE(readback::Judge(source, f, trimmed));
+}
+
+TEST(ReadBack, NothingCountsForAContainerWithoutACoverMechanism) {
+    Facts f = WithCover(Video(Mechanism::None));
+    EXPECT_FALSE(readback::Judge(f, f, Lasting(10)));
+}
+
+TEST(ReadBack, AnOpeningClipHasNoCoverTag) {
+    const Facts source = Video(Mechanism::Mp4);
+    Expectation e = Lasting(10.5);
+    e.covers = 0;
+    EXPECT_TRUE(readback::Judge(source, Video(Mechanism::Mp4, 10.5), e));
+    EXPECT_FALSE(readback::Judge(source, WithCover(Video(Mechanism::Mp4, 10.5)), e));
+}

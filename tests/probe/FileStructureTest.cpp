@@ -1,0 +1,138 @@
+// Container layouts of files written by ffmpeg, whole and cut off.
+#include "probe/FileStructure.h"
+#include "support/Media.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QStringList kVideo{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=2", "-f", "lavfi", "-i",
+                         "sine=duration=2", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-shortest"};
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& b) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(b) == b.size();
+}
+
+struct Files : ::testing::Test {
+    QTemporaryDir dir;
+    QString Path(const QString& n) const { return dir.filePath(n); }
+    // A copy of `from` cut to `size` bytes (negative: that many fewer).
+    QString Cut(const QString& from, long long size, const QString& name) {
+        QByteArray b = bytesOf(from);
+        b.truncate(static_cast<int>(size < 0 ? b.size() + size : size));
+        EXPECT_TRUE(writeBytes(Path(name), b));
+        return Path(name);
+    }
+};
+
+}  // namespace
+
+TEST_F(Files, Mp4CompleteOnlyWhenEveryBoxIsThereAndCoversCounted) {
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{Path("plain.mp4")}));
+    ASSERT_TRUE(media::MakePicture(Path("c.png"), 32, 24));
+    ASSERT_TRUE(media::Ffmpeg({"-i", Path("plain.mp4"), "-i", Path("c.png"), "-map", "1", "-map", "0", "-c", "copy",
+                               "-disposition:0", "attached_pic", Path("cover.mp4")}));
+    const probe::Mp4Layout plain = probe::ReadMp4Layout(Path("plain.mp4"));
+    EXPECT_TRUE(plain.complete);
+    EXPECT_EQ(plain.covers, 0);
+    const probe::Mp4Layout cover = probe::ReadMp4Layout(Path("cover.mp4"));
+    EXPECT_TRUE(cover.complete);
+    EXPECT_EQ(cover.covers, 1);
+    // Written as QuickTime by the MP4 writer: the same layout.
+    ASSERT_TRUE(media::Ffmpeg({"-i", Path("cover.mp4"), "-map", "0", "-c", "copy", "-f", "mp4", "-brand", "qt  ",
+                               Path("cover.mov")}));
+    EXPECT_EQ(probe::ReadMp4Layout(Path("cover.mov")).covers, 1);
+    EXPECT_TRUE(probe::ReadMp4Layout(Path("cover.mov")).complete);
+
+    const long long size = bytesOf(Path("cover.mp4")).size();
+    for (const long long at : {0LL, 7LL, 30LL, size / 3, size / 2, size - 200, size - 1}) {
+        SCOPED_TRACE(at);
+        const probe::Mp4Layout cut = probe::ReadMp4Layout(Cut(Path("cover.mp4"), at, "cut.mp4"));
+        EXPECT_FALSE(cut.complete);
+    }
+    // Bytes after the last box, and a file without its movie box.
+    QByteArray tail = bytesOf(Path("cover.mp4"));
+    ASSERT_TRUE(writeBytes(Path("tail.mp4"), tail + "junk"));
+    EXPECT_FALSE(probe::ReadMp4Layout(Path("tail.mp4")).complete);
+    ASSERT_TRUE(writeBytes(Path("free.mp4"), QByteArray("\0\0\0\x10" "free" "12345678", 16)));
+    EXPECT_FALSE(probe::ReadMp4Layout(Path("free.mp4")).complete);
+    // A box that claims more than the file holds.
+    ASSERT_TRUE(writeBytes(Path("huge.mp4"), QByteArray("\0\0\0\x01" "moov" "\x7f\xff\xff\xff\xff\xff\xff\xff", 16)));
+    EXPECT_FALSE(probe::ReadMp4Layout(Path("huge.mp4")).complete);
+    EXPECT_FALSE(probe::ReadMp4Layout(Path("none.mp4")).readable);
+}
+
+TEST_F(Files, MatroskaSegmentMustFillTheFileAndAttachmentsAreListed) {
+    QFile font(Path("f.ttf"));
+    ASSERT_TRUE(font.open(QIODevice::WriteOnly));
+    font.write(QByteArray(1234, 'F'));
+    font.close();
+    ASSERT_TRUE(media::MakePicture(Path("c.jpg"), 32, 24));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{"-attach", Path("f.ttf"), "-metadata:s:t:0",
+                                                   "mimetype=application/x-truetype-font", "-attach", Path("c.jpg"),
+                                                   "-metadata:s:t:1", "mimetype=image/jpeg", "-metadata:s:t:1",
+                                                   "filename=封面 cover.jpg", Path("a.mkv")}));
+    const probe::MatroskaLayout m = probe::ReadMatroskaLayout(Path("a.mkv"));
+    EXPECT_TRUE(m.complete);
+    ASSERT_EQ(m.attachments.size(), 2u);
+    EXPECT_EQ(m.attachments[0].name, "f.ttf");
+    EXPECT_EQ(m.attachments[0].mime, "application/x-truetype-font");
+    EXPECT_EQ(m.attachments[0].dataSize, 1234);
+    EXPECT_EQ(bytesOf(Path("a.mkv")).mid(static_cast<int>(m.attachments[0].dataOffset), 1234), QByteArray(1234, 'F'));
+    EXPECT_EQ(m.attachments[1].name, "封面 cover.jpg");
+    EXPECT_EQ(m.attachments[1].mime, "image/jpeg");
+
+    const long long size = bytesOf(Path("a.mkv")).size();
+    for (const long long at : {3LL, 40LL, size / 2, size - 1}) {
+        SCOPED_TRACE(at);
+        EXPECT_FALSE(probe::ReadMatroskaLayout(Cut(Path("a.mkv"), at, "cut.mkv")).complete);
+    }
+    QByteArray more = bytesOf(Path("a.mkv"));
+    ASSERT_TRUE(writeBytes(Path("more.mkv"), more + QByteArray(10, '\0')));
+    EXPECT_FALSE(probe::ReadMatroskaLayout(Path("more.mkv")).complete);
+    // A live file never states its segment's size.
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{"-live", "1", "-f", "matroska", Path("live.mkv")}));
+    EXPECT_FALSE(probe::ReadMatroskaLayout(Path("live.mkv")).complete);
+    EXPECT_FALSE(probe::ReadMatroskaLayout(Path("a.mp4")).readable);
+}
+
+TEST_F(Files, Mp3FramesTagsAndHeaderFrame) {
+    const QStringList tone{"-f", "lavfi", "-i", "sine=duration=2", "-c:a", "libmp3lame", "-b:a", "64k"};
+    ASSERT_TRUE(media::Ffmpeg(tone + QStringList{"-write_xing", "0", Path("plain.mp3")}));
+    ASSERT_TRUE(media::Ffmpeg(tone + QStringList{"-write_id3v1", "1", "-metadata", "title=t", Path("tagged.mp3")}));
+    const probe::Mp3Layout plain = probe::ReadMp3Layout(Path("plain.mp3"));
+    EXPECT_FALSE(plain.vbrHeader);
+    EXPECT_FALSE(plain.id3v1);
+    EXPECT_EQ(plain.partialTail, 0);
+    // 2 s at 44.1 kHz in frames of 1152 samples, plus the encoder's delay.
+    EXPECT_GE(plain.frames, 77);
+    EXPECT_LE(plain.frames, 80);
+    const probe::Mp3Layout tagged = probe::ReadMp3Layout(Path("tagged.mp3"));
+    EXPECT_TRUE(tagged.vbrHeader);
+    EXPECT_TRUE(tagged.id3v1);
+    EXPECT_TRUE(tagged.id3v2);
+    EXPECT_EQ(tagged.frames, plain.frames);  // the header frame is not audio
+
+    ASSERT_TRUE(media::MakePicture(Path("c.png"), 32, 24));
+    ASSERT_TRUE(media::Ffmpeg({"-i", Path("plain.mp3"), "-i", Path("c.png"), "-map", "0:0", "-map", "1:0", "-c", "copy",
+                               "-id3v2_version", "3", "-metadata:s:v:0", "comment=Cover (front)", "-write_xing", "0",
+                               Path("front.mp3")}));
+    const probe::Mp3Layout front = probe::ReadMp3Layout(Path("front.mp3"));
+    EXPECT_EQ(front.pictureTypes, std::vector<int>{3});
+    EXPECT_EQ(front.frames, plain.frames);
+
+    // Cut inside the last frame, and at a frame's end.
+    const probe::Mp3Layout cut = probe::ReadMp3Layout(Cut(Path("plain.mp3"), -50, "cut.mp3"));
+    EXPECT_EQ(cut.frames, plain.frames - 1);
+    EXPECT_GT(cut.partialTail, 0);
+    ASSERT_TRUE(writeBytes(Path("noise.mp3"), QByteArray(5000, '\x11')));
+    EXPECT_EQ(probe::ReadMp3Layout(Path("noise.mp3")).frames, 0);
+}
