@@ -1,6 +1,11 @@
+#include "BatchFixture.h"
+
 #include "batch/TrimCrop.h"
+#include "filelist/IntakeRules.h"
 
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -105,4 +110,28 @@ TEST(TrimCrop, ZoomPicWritesAPngOfExactlyTheAskedSize) {
     EXPECT_FALSE(trimcrop::ZoomPic(bad.fileName(), out, 320, 240));
     EXPECT_FALSE(QFile::exists(out));
     EXPECT_FALSE(trimcrop::ZoomPic(dir.path() + "/missing.png", out, 320, 240));
+}
+
+TEST(TrimCrop, EveryOfferedCoverFormatScales) {
+    batch_test::BatchWindow w(false);
+    ASSERT_TRUE(w.loaded);
+    // What the cover dialog offers and what the name matching looks for.
+    QSet<QString> exts;
+    for (const auto& m : QRegularExpression(R"(\*\.(\w+))").globalMatch(w.form().CmdPic.Filter))
+        exts << m.captured(1).toLower();
+    for (const QString& e : intake::AddCoverExtensions() + intake::ScanCoverExtensions()) exts << e;
+    ASSERT_EQ(exts, (QSet<QString>{"bmp", "jpg", "jpeg", "png", "gif", "tif", "tiff"}));
+
+    const QString out = w.Path("Cover.png");
+    for (const QString& e : exts) {
+        SCOPED_TRACE(e.toStdString());
+        const QString src = w.Path("cover." + e);
+        ASSERT_TRUE(media::MakePicture(src, 64, 48, "blue"));  // written by the encoder, not by Qt
+        ASSERT_TRUE(trimcrop::ZoomPic(src, out, 320, 240));
+        const QImage scaled(out);
+        ASSERT_EQ(scaled.size(), QSize(320, 240));
+        const QColor mid = scaled.pixelColor(160, 120);
+        EXPECT_LT(mid.red(), 40);
+        EXPECT_GT(mid.blue(), 200);
+    }
 }
