@@ -327,7 +327,7 @@ struct HeldMode4 {
 TEST(FrameToPictureStep, ARowFailsWhenItsEncoderEndsWithoutThePicture) {
     HeldMode4 m;
     ASSERT_TRUE(m.f);
-    for (const char* n : {"written", "none", "exit1", "stale", "empty"}) m.add(n);
+    for (const char* n : {"written", "none", "exit1", "stale", "empty", "unstarted"}) m.add(n);
     m.write("stale", "an earlier picture");
     std::map<QString, long long> ids;
     for (int r = 1; r <= 5; ++r) {
@@ -345,6 +345,12 @@ TEST(FrameToPictureStep, ARowFailsWhenItsEncoderEndsWithoutThePicture) {
     ASSERT_TRUE(m.settle());
     EXPECT_EQ(m.status(1), "OK!");
     for (int r = 2; r <= 5; ++r) EXPECT_EQ(m.status(r), "更换失败") << r;
+
+    // An encoder that cannot start fails its row at once.
+    m.shell.startResult = 2;
+    m.start(6);
+    EXPECT_EQ(m.status(6), "更换失败");
+    EXPECT_EQ(BackgroundEncoders(EncoderHost::Of(*m.f)), 0);
 }
 
 TEST(FrameToPictureStep, TheEndFindsItsRowByPictureInAChangedList) {
@@ -374,14 +380,4 @@ TEST(FrameToPictureStep, TheEndFindsItsRowByPictureInAChangedList) {
     EXPECT_EQ(m.status(1), "OK!");
     EXPECT_EQ(m.status(2), "更换失败");
     EXPECT_EQ(m.f->MSF->Rows(), 3);
-}
-
-TEST(FrameToPictureStep, AnEncoderThatCannotStartFailsTheRowAtOnce) {
-    HeldMode4 m;
-    ASSERT_TRUE(m.f);
-    m.add("a");
-    m.shell.startResult = 2;
-    m.start(1);
-    EXPECT_EQ(m.status(1), "更换失败");
-    EXPECT_EQ(BackgroundEncoders(EncoderHost::Of(*m.f)), 0);
 }
