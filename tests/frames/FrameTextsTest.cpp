@@ -108,7 +108,7 @@ TEST(FrameTime, TheMomentStaysBeforeTheLastFrame) {
         EXPECT_GT(last.toDouble(), c.lastFrameStart - 0.1) << c.duration << " " << c.probedRate;
         EXPECT_EQ(framepicture::FrameTime(0.0f, span), "00");
     }
-    // Still the Part's texts: "0" in front below 1, three decimals.
+    // Still three decimals with "0" in front below 1.
     EXPECT_EQ(framepicture::FrameTime(0.5f, framepicture::FrameSpan(1.0, 25)), "00.479");
     EXPECT_EQ(framepicture::FrameTime(0.5f, framepicture::FrameSpan(25, 25)), "5");  // ten seconds from a long video
     // One frame, or no duration: the start.
