@@ -1,12 +1,15 @@
 #include "batch/FrameToPicture.h"
 
 #include "app/Form1.h"
+#include "batch/RowTexts.h"
 #include "batch/RunState.h"
 #include "common/NumberText.h"
 #include "filelist/FileGrid.h"
 #include "platform/Shell.h"
 #include "probe/MediaProbe.h"
 
+#include <QFileInfo>
+#include <QPointer>
 #include <QThread>
 
 #include <algorithm>
@@ -22,6 +25,10 @@ constexpr int kColPartnerFile = 4;
 constexpr int kColStatus = 5;
 
 const char* const kSlotsName = "frameStartSlots";
+
+QString PicturePathOf(const FileGrid& grid, int row) {
+    return grid.TextMatrix(row, kColFolder) + QLatin1Char('/') + grid.TextMatrix(row, kColFileName);
+}
 
 }  // namespace
 
@@ -39,6 +46,38 @@ QString FrameTime(float r, double duration) {
     double d = std::isfinite(duration) && duration > 0 ? duration : 0;
     if (d > 10) d = 10;
     return num::ZeroPrefixed(num::Text(num::RoundHalfEven(static_cast<double>(r) * d, 3)));
+}
+
+double FrameSpan(double duration, int frameRate) {
+    const double d = std::isfinite(duration) && duration > 0 ? duration : 0;
+    // The probed rate is rounded to whole frames, so the true one may be up
+    // to half a frame lower and its frames that much longer.
+    const double lastFrame = d - (frameRate >= 1 ? 1.0 / (frameRate - 0.5) : kUnknownRateMargin);
+    // Rounding to 3 decimals adds at most half a millisecond.
+    const double span = std::min(10.0, lastFrame - 0.0005);
+    return span > 0 ? span : 0;
+}
+
+PictureMark MarkPicture(const QString& picture) {
+    const QFileInfo info(picture);
+    if (!info.exists()) return {};
+    return {true, info.size(), info.lastModified()};
+}
+
+bool PictureWritten(const QString& picture, const PictureMark& before, const EncoderRun& ended) {
+    if (!ended.Succeeded()) return false;
+    const PictureMark now = MarkPicture(picture);
+    if (!now.existed || now.size <= 0) return false;
+    // An encoder that found no frame leaves an earlier picture untouched.
+    return !before.existed || now.size != before.size || now.modified != before.modified;
+}
+
+void FailPictureRows(Form1& form, const QString& video, const QString& picture) {
+    FileGrid& grid = *form.MSF;
+    for (int row = 1; row < grid.Rows(); ++row)
+        if (grid.TextMatrix(row, kColStatus) == rowtext::StatusFrameStarted &&
+            grid.TextMatrix(row, kColPartnerFile) == video && PicturePathOf(grid, row) == picture)
+            grid.SetTextMatrix(row, kColStatus, rowtext::StatusFailed);
 }
 
 EncoderCommand FrameToPictureCommand(const QString& frameTime, const QString& video, const QString& picture) {
@@ -80,8 +119,17 @@ bool StartSlots::Acquire() {
     return !host_.Closed();
 }
 
-void StartSlots::Started(const EncoderRun& run) {
-    if (run.Started() && run.pid > 0) running_.push_back(run.pid);
+void StartSlots::Started(const EncoderRun& run, const QString& picture) {
+    if (!run.Started()) return;
+    if (run.pid > 0) running_.push_back(run.pid);
+    if (!picture.isEmpty()) latest_[picture] = run.pid;
+}
+
+bool StartSlots::TakeLatest(const QString& picture, long long pid) {
+    const auto it = latest_.find(picture);
+    if (it == latest_.end() || it->second != pid) return false;
+    latest_.erase(it);
+    return true;
 }
 
 }  // namespace framepicture
@@ -90,14 +138,24 @@ void GrabRandomFramePicture(Form1& form, RunState& state) {
     using namespace framepicture;
     const int row = state.CurrentRow;
     const QString video = form.MSF->TextMatrix(row, kColPartnerFile);
-    const QString picture = form.MSF->TextMatrix(row, kColFolder) + QLatin1Char('/') +
-                            form.MSF->TextMatrix(row, kColFileName);
-    const QString time = FrameTime(ProgramRandom().Next(), probe::GetMediaDuration(video));
+    const QString picture = PicturePathOf(*form.MSF, row);
+    const float r = ProgramRandom().Next();
+    int frameRate = 0;
+    probe::GetVideoFrameRateAndBitrate(video, frameRate);
+    const QString time = FrameTime(r, FrameSpan(probe::GetMediaDuration(video), frameRate));
 
     // No more encoders at once than cores: many rows would otherwise start
     // as many processes side by side.
     StartSlots& starter = StartSlots::For(form);
     if (!starter.Acquire()) return;
-    starter.Started(StartEncoder(form, FrameToPictureCommand(time, video, picture)));
-    form.MSF->SetTextMatrix(row, kColStatus, QStringLiteral("OK!"));
+    const PictureMark before = MarkPicture(picture);
+    QPointer<Form1> guard(&form);
+    const EncoderRun run =
+        StartEncoder(form, FrameToPictureCommand(time, video, picture), [=](const EncoderRun& ended) {
+            if (!guard || guard->IsClosed()) return;
+            if (!StartSlots::For(*guard).TakeLatest(picture, ended.pid)) return;
+            if (!PictureWritten(picture, before, ended)) FailPictureRows(*guard, video, picture);
+        });
+    starter.Started(run, picture);
+    form.MSF->SetTextMatrix(row, kColStatus, run.Started() ? rowtext::StatusFrameStarted : rowtext::StatusFailed);
 }

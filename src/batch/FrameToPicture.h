@@ -1,13 +1,16 @@
 #pragma once
 // Mode 4: a random frame of the first ten seconds of each video, written as a
-// JPEG beside it. The encoder is started for the row and not waited for.
+// JPEG beside it. The encoder is started for the row and not waited for; its
+// end is judged when the background reaping sees it.
 #include "encoder/EncoderCommand.h"
 #include "encoder/EncoderRun.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <random>
 #include <vector>
 
@@ -34,6 +37,28 @@ FrameRandom& ProgramRandom();
 // A duration that is not a finite positive number counts as 0.
 QString FrameTime(float r, double duration);
 
+// The seconds the moment is drawn from, so that it lands on a frame: at most
+// 10, and below the start of the last frame (duration less one frame at the
+// probed whole frames per second, or less kUnknownRateMargin when the rate is
+// 0 or less), far enough below that FrameTime's rounding cannot reach it.
+// 0 when the video is no longer than that.
+constexpr double kUnknownRateMargin = 0.1;
+double FrameSpan(double duration, int frameRate);
+
+// What lay at a picture's place before its encoder started.
+struct PictureMark {
+    bool existed = false;
+    qint64 size = 0;
+    QDateTime modified;
+};
+PictureMark MarkPicture(const QString& picture);
+// Whether an encoder's end left its picture written: exit status 0 and a
+// picture that is not empty and not the one that lay there before the start.
+bool PictureWritten(const QString& picture, const PictureMark& before, const EncoderRun& ended);
+
+// "更换失败" into every row that still shows "OK!" for this video and picture.
+void FailPictureRows(Form1& form, const QString& video, const QString& picture);
+
 // -ss <time> -i "<video>"  -vframes 1 -f image2   -q:v 0 -y "<picture>"
 EncoderCommand FrameToPictureCommand(const QString& frameTime, const QString& video, const QString& picture);
 
@@ -47,7 +72,11 @@ public:
 
     // Waits for a free slot; false when the window went away meanwhile.
     bool Acquire();
-    void Started(const EncoderRun& run);
+    // Records a start; with a picture, as the latest encoder of that picture.
+    void Started(const EncoderRun& run, const QString& picture = {});
+    // True once for the latest encoder of the picture: only its end judges
+    // the row, not that of an earlier run's encoder writing the same file.
+    bool TakeLatest(const QString& picture, long long pid);
     // Encoders started through here that have not been seen ending.
     int Busy();
     int Limit() const { return limit_; }
@@ -59,6 +88,7 @@ private:
     EncoderHost host_;
     int limit_;
     std::vector<long long> running_;
+    std::map<QString, long long> latest_;
 };
 
 // The machine's cores, at least 1.
@@ -67,5 +97,7 @@ int CoreCount();
 }  // namespace framepicture
 
 // The row step of mode 4: computes the time, starts the encoder (waiting only
-// for a free slot) and writes "OK!" into the row.
+// for a free slot) and writes "OK!" into the row, or "更换失败" when the
+// encoder cannot start. When the encoder ends without having written the
+// picture, the row found by its picture then becomes "更换失败".
 void GrabRandomFramePicture(Form1& form, RunState& state);

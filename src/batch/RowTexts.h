@@ -9,6 +9,7 @@ inline const QString StatusReplacing = QStringLiteral("封面更换中...");
 inline const QString StatusOk = QStringLiteral("Ok");
 inline const QString StatusOkSized = QStringLiteral("Ok！");
 inline const QString StatusFailed = QStringLiteral("更换失败");
+inline const QString StatusFrameStarted = QStringLiteral("OK!");
 inline const QString StatusCropTooLarge = QStringLiteral("失败：画面裁剪量太大");
 inline const QString SizeUnit = QStringLiteral("mb；");
 

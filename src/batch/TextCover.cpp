@@ -29,8 +29,10 @@ QColor ColorOf(unsigned bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr
 
 QFont CoverFont() {
     QFont f;
-    f.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Micro Hei"),
-                   QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC")});
+    // The stand-ins must have a bold face of their own: Qt does not embolden
+    // a regular-only font such as WenQuanYi Micro Hei, so it comes last.
+    f.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC"),
+                   QStringLiteral("Noto Sans SC"), QStringLiteral("WenQuanYi Micro Hei")});
     f.setStyleHint(QFont::SansSerif);
     f.setBold(true);
     f.setPixelSize(80);  // 60 pt at 96 dpi

@@ -30,8 +30,9 @@ QColor ColorOf(unsigned bgr);
 // The size of the background tile that is stretched over every canvas.
 constexpr int kTileSize = 50;
 
-// The cover font: "微软雅黑" bold at 60 pt, which is 80 px at 96 dpi; the
-// installed CJK fonts stand in when that family is missing.
+// The cover font: "微软雅黑" bold at 60 pt, which is 80 px at 96 dpi; where
+// that family is missing, Noto Sans CJK SC (which has a real bold face)
+// stands in, for measuring and drawing alike.
 QFont CoverFont();
 
 // The name up to, not including, its last "."; a name without "." whole.

@@ -11,7 +11,9 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <set>
+#include <map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -26,29 +28,41 @@ public:
         timer_.setInterval(250);
         connect(&timer_, &QTimer::timeout, this, &BackgroundReaper::poll);
     }
-    void watch(long long pid) {
-        pids_.insert(pid);
+    void watch(long long pid, EncoderEnded onEnded) {
+        pids_[pid] = std::move(onEnded);
         if (!timer_.isActive()) timer_.start();
     }
     void forget(long long pid) { pids_.erase(pid); }
+    int watched() const { return static_cast<int>(pids_.size()); }
 
 private:
     void poll() {
+        std::vector<std::pair<EncoderRun, EncoderEnded>> ended;
         for (auto it = pids_.begin(); it != pids_.end();) {
-            if (shell_->ExitStatus(*it)) it = pids_.erase(it);
-            else ++it;
+            if (const auto status = shell_->ExitStatus(it->first)) {
+                if (it->second) ended.push_back({EncoderRun{42, it->first, status}, std::move(it->second)});
+                it = pids_.erase(it);
+            } else {
+                ++it;
+            }
         }
         if (pids_.empty()) timer_.stop();
+        // Told only after the sweep, so a listener may start encoders again.
+        for (auto& [run, onEnded] : ended) onEnded(run);
     }
     Shell* shell_;
     QTimer timer_;
-    std::set<long long> pids_;
+    std::map<long long, EncoderEnded> pids_;
 };
+
+BackgroundReaper* existingReaper(const EncoderHost& host) {
+    if (!host.context) return nullptr;
+    return host.context->findChild<BackgroundReaper*>(QString::fromLatin1(kReaperName), Qt::FindDirectChildrenOnly);
+}
 
 BackgroundReaper* reaperOf(const EncoderHost& host) {
     if (!host.context || !host.shell) return nullptr;
-    auto* r = host.context->findChild<BackgroundReaper*>(QString::fromLatin1(kReaperName),
-                                                         Qt::FindDirectChildrenOnly);
+    BackgroundReaper* r = existingReaper(host);
     return r ? r : new BackgroundReaper(host.shell, host.context);
 }
 
@@ -65,21 +79,26 @@ EncoderHost EncoderHost::Of(Form1& form) {
     return h;
 }
 
-EncoderRun StartEncoder(const EncoderHost& host, const EncoderCommand& command) {
+EncoderRun StartEncoder(const EncoderHost& host, const EncoderCommand& command, EncoderEnded onEnded) {
     EncoderRun run;
     if (!host.shell) return run;
     run.startCode = host.shell->Start(QString::fromLatin1(program::EncoderExe), command.Arguments(),
                                       host.programFolder, &run.pid);
     if (run.Started()) {
-        if (BackgroundReaper* r = reaperOf(host)) r->watch(run.pid);
+        if (BackgroundReaper* r = reaperOf(host)) r->watch(run.pid, std::move(onEnded));
     } else {
         run.pid = 0;
     }
     return run;
 }
 
-EncoderRun StartEncoder(Form1& form, const EncoderCommand& command) {
-    return StartEncoder(EncoderHost::Of(form), command);
+EncoderRun StartEncoder(Form1& form, const EncoderCommand& command, EncoderEnded onEnded) {
+    return StartEncoder(EncoderHost::Of(form), command, std::move(onEnded));
+}
+
+int BackgroundEncoders(const EncoderHost& host) {
+    const BackgroundReaper* r = existingReaper(host);
+    return r ? r->watched() : 0;
 }
 
 EncoderRun WaitForEncoder(const EncoderHost& host, EncoderRun run, CycleOrder order,
@@ -129,10 +148,8 @@ EncoderRun WaitForEncoder(const EncoderHost& host, EncoderRun run, CycleOrder or
         }
     } while (running);
 
-    if (run.Started() && host.context)
-        if (auto* r = host.context->findChild<BackgroundReaper*>(QString::fromLatin1(kReaperName),
-                                                                 Qt::FindDirectChildrenOnly))
-            r->forget(run.pid);
+    if (run.Started())
+        if (BackgroundReaper* r = existingReaper(host)) r->forget(run.pid);
     return run;
 }
 

@@ -83,11 +83,20 @@ namespace encoder {
 inline constexpr int kYieldMaxWaitMs = 20;
 }
 
+// Told once, from the event loop, that a started encoder nobody waited for
+// has ended; `ended` carries its exit status.
+using EncoderEnded = std::function<void(const EncoderRun& ended)>;
+
 // Starts the encoder with the command; does not wait (mode 4, and the start
 // before a separate WaitForEncoder). A started process that is never waited
-// for is reaped in the background while host.context lives.
-EncoderRun StartEncoder(const EncoderHost& host, const EncoderCommand& command);
-EncoderRun StartEncoder(Form1& form, const EncoderCommand& command);
+// for is reaped in the background while host.context lives, and onEnded (if
+// any) is called when that reaping sees it end; never when a wait collects
+// it, when the start fails, or when host.context is gone or null.
+EncoderRun StartEncoder(const EncoderHost& host, const EncoderCommand& command, EncoderEnded onEnded = {});
+EncoderRun StartEncoder(Form1& form, const EncoderCommand& command, EncoderEnded onEnded = {});
+
+// Started encoders the background reaping has not yet seen end.
+int BackgroundEncoders(const EncoderHost& host);
 
 // Waits as described above. `started` is the run to wait for (its exit status
 // is filled in); a default EncoderRun waits for encoder processes by name only.

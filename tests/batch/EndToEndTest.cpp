@@ -302,6 +302,28 @@ TEST(EndToEnd, MissingCoverFailsTheRowAndTheNextStillRuns) {
     EXPECT_EQ(media::CountAttachedPictures(w.Path("v2.mp4")), 1);
 }
 
+TEST(EndToEnd, ATiffCoverReplacesInPlaceAndAnUnreadableOneFailsItsRow) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.tif"), "green", 200, 150));
+    w.form().LBase->setText(w.Path("cover.tif"));
+    ASSERT_TRUE(PlaceVideo(w.Path("a.mp4")));
+    w.AddVideo("a.mp4", w.Path("cover.tif"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("a.mp4")), 1);
+    EXPECT_EQ(StreamSize(w.Path("a.mp4"), true), QSize(320, 240));
+
+    // A cover that names a picture format but holds none: nothing is replaced.
+    ASSERT_TRUE(WriteBytes(w.Path("cover.tif"), "not a picture"));
+    const QString sum = media::Checksum(w.Path("a.mp4"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("a.mp4")), sum);
+}
+
 TEST(EndToEnd, StopDuringRowTwoOfFiveLeavesTheRestUntouched) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);

@@ -1,4 +1,6 @@
 #include "batch/TrimCrop.h"
+#include "filelist/IntakeRules.h"
+#include "support/Media.h"
 
 #include <QFile>
 #include <QImage>
@@ -105,4 +107,21 @@ TEST(TrimCrop, ZoomPicWritesAPngOfExactlyTheAskedSize) {
     EXPECT_FALSE(trimcrop::ZoomPic(bad.fileName(), out, 320, 240));
     EXPECT_FALSE(QFile::exists(out));
     EXPECT_FALSE(trimcrop::ZoomPic(dir.path() + "/missing.png", out, 320, 240));
+}
+
+TEST(TrimCrop, EveryOfferedCoverFormatScales) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("Cover.png");
+    // The cover dialog offers the same extensions the name matching looks for.
+    for (const QString& e : intake::AddCoverExtensions() + intake::ScanCoverExtensions()) {
+        SCOPED_TRACE(e.toStdString());
+        const QString src = dir.filePath("cover." + e);
+        ASSERT_TRUE(media::MakePicture(src, 64, 48, "blue"));  // written by the encoder, not by Qt
+        ASSERT_TRUE(trimcrop::ZoomPic(src, out, 320, 240));
+        const QImage scaled(out);
+        ASSERT_EQ(scaled.size(), QSize(320, 240));
+        const QColor mid = scaled.pixelColor(160, 120);
+        EXPECT_LT(mid.red(), 40);
+        EXPECT_GT(mid.blue(), 200);
+    }
 }

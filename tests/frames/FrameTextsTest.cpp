@@ -89,6 +89,33 @@ TEST(FrameTime, TextsAndTheTenSecondCap) {
     for (const auto& c : cases) EXPECT_EQ(framepicture::FrameTime(c.r, c.duration), c.text) << c.r << " " << c.duration;
 }
 
+TEST(FrameTime, TheMomentStaysBeforeTheLastFrame) {
+    const float highest = std::nextafter(1.0f, 0.0f);
+    struct Case {
+        double duration;
+        int probedRate;
+        double lastFrameStart;  // of the real rate
+    } cases[] = {
+        {1.0, 25, 0.96},     {0.6, 25, 0.56},        {10, 25, 9.96},
+        {1.001, 30, 0.96763},  // 29.97 frames per second, probed as 30
+        {2.0, 13, 1.92006},    // 12.51 frames per second, probed as 13
+        {3.0, 0, 2.9},         // rate unknown: the fixed margin
+    };
+    for (const auto& c : cases) {
+        const double span = framepicture::FrameSpan(c.duration, c.probedRate);
+        const QString last = framepicture::FrameTime(highest, span);
+        EXPECT_LT(last.toDouble(), c.lastFrameStart) << c.duration << " " << c.probedRate;
+        EXPECT_GT(last.toDouble(), c.lastFrameStart - 0.1) << c.duration << " " << c.probedRate;
+        EXPECT_EQ(framepicture::FrameTime(0.0f, span), "00");
+    }
+    // Still three decimals with "0" in front below 1.
+    EXPECT_EQ(framepicture::FrameTime(0.5f, framepicture::FrameSpan(1.0, 25)), "00.479");
+    EXPECT_EQ(framepicture::FrameTime(0.5f, framepicture::FrameSpan(25, 25)), "5");  // ten seconds from a long video
+    // One frame, or no duration: the start.
+    for (double d : {0.04, 0.0, -1.0, std::numeric_limits<double>::quiet_NaN()})
+        EXPECT_EQ(framepicture::FrameSpan(d, 25), 0) << d;
+}
+
 TEST(FrameTime, TheGeneratorRepeatsFromItsFixedSeed) {
     framepicture::FrameRandom a, b;
     float lo = 1, hi = 0;

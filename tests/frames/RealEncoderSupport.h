@@ -2,6 +2,7 @@
 // A window in a temporary program folder that runs the real encoder, and
 // picture comparisons for the frame tests.
 #include "support/OwnProcesses.h"
+#include "encoder/EncoderRun.h"
 #include "platform/LinuxShell.h"
 #include "support/FormFixture.h"
 #include "support/Media.h"
@@ -57,7 +58,8 @@ struct RealWindow {
     }
     QString AppPath() const { return fx.AppPath(); }
     QString MediaPath(const QString& name) const { return media.filePath(name); }
-    // Lets background encoders finish (mode 4 does not wait for them).
+    // Lets background encoders finish (mode 4 does not wait for them) and
+    // their ends be judged.
     bool WaitForEncoders(int maxMs = 120000) {
         QElapsedTimer t;
         t.start();
@@ -66,6 +68,10 @@ struct RealWindow {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         }
         shell.Reap();
+        while (BackgroundEncoders(EncoderHost::Of(*f)) > 0) {
+            if (t.elapsed() > maxMs) return false;
+            YieldToWindow();
+        }
         return true;
     }
 };

@@ -203,6 +203,48 @@ TEST(RealFrameToPicture, WithoutALimitSetNoMoreEncodersThanCores) {
     for (int i = 0; i < rows; ++i) EXPECT_TRUE(QFileInfo(w.MediaPath(QString("v%1.jpg").arg(i))).size() > 0) << i;
 }
 
+TEST(RealFrameToPicture, ShortClipsGetTheirPictureAndAFakeVideoFails) {
+    RealWindow w;
+    ASSERT_TRUE(w.f);
+    w.f->CmbType->SetListIndex(4);
+    // Clips of ten seconds or less: the moment comes from the whole video.
+    ASSERT_TRUE(media::MakeVideo(w.MediaPath("one.mp4"), 160, 120, 25, 1.0));
+    ASSERT_TRUE(media::MakeVideo(w.MediaPath("short.mp4"), 160, 120, 25, 0.6));
+    QStringList names;
+    for (const QString master : {"one", "short"})
+        for (int i = 0; i < 20; ++i) {
+            const QString name = QString("%1_%2").arg(master).arg(i);
+            ASSERT_TRUE(QFile::copy(w.MediaPath(master + ".mp4"), w.MediaPath(name + ".mp4")));
+            names << name;
+        }
+    QFile fake(w.MediaPath("fake.mp4"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("not a video at all");
+    fake.close();
+    names << "fake";
+    for (const QString& n : names)
+        FileListController::AddRow(*w.f, n + ".jpg\t" + w.media.path() + "\t\t\t" + w.MediaPath(n + ".mp4"));
+
+    RunState s = stateFor(w);
+    s.LastRow = QString::number(names.size());
+    for (int r = 1; r <= names.size(); ++r) {
+        s.CurrentRow = r;
+        GrabRandomFrame(*w.f, s);
+    }
+    ASSERT_TRUE(w.WaitForEncoders());
+    EXPECT_EQ(w.shell.starts, names.size());
+    for (int r = 1; r < names.size(); ++r) {
+        const QString jpg = w.MediaPath(names[r - 1] + ".jpg");
+        EXPECT_EQ(w.f->MSF->TextMatrix(r, 5), "OK!") << r;
+        const QJsonArray streams = media::Probe(jpg).value("streams").toArray();
+        ASSERT_EQ(streams.size(), 1) << r;
+        EXPECT_EQ(streams.at(0).toObject().value("width").toInt(), 160) << r;
+        EXPECT_EQ(streams.at(0).toObject().value("height").toInt(), 120) << r;
+    }
+    EXPECT_EQ(w.f->MSF->TextMatrix(names.size(), 5), "更换失败");
+    EXPECT_FALSE(QFile::exists(w.MediaPath("fake.jpg")));
+}
+
 // Run in a child process by the restart test: prints the command of each row
 // of a fresh program's first mode-4 run.
 TEST(FrameTimesAfterStart, ChildPrintsTheFirstRunsTimes) {

@@ -10,9 +10,11 @@
 #include "support/FormFixture.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -191,9 +193,11 @@ namespace {
 class HeldShell : public FakeShell {
 public:
     std::map<long long, bool> ended;
+    std::map<long long, int> exitCodes;  // 0 unless set
     long long next = 100;
     int Start(const QString& program, const QStringList& args, const QString& workDir, long long* pid) override {
         FakeShell::Start(program, args, workDir, pid);
+        if (startResult != 42) return startResult;
         const long long id = next++;
         ended[id] = false;
         if (pid) *pid = id;
@@ -202,7 +206,11 @@ public:
     std::optional<int> ExitStatus(long long pid) override {
         const auto it = ended.find(pid);
         if (it == ended.end() || !it->second) return std::nullopt;
-        return 0;
+        return exitCodes.count(pid) ? exitCodes[pid] : 0;
+    }
+    void End(long long pid, int exitCode) {
+        exitCodes[pid] = exitCode;
+        ended[pid] = true;
     }
     int Running() const {
         int n = 0;
@@ -263,4 +271,113 @@ TEST(FrameToPictureStep, TheWaitForASlotEndsWhenTheWindowCloses) {
     starter.Started(StartEncoder(host, EncoderCommand("-version")));
     starter.onWait = [&] { closed = true; };
     EXPECT_FALSE(starter.Acquire());
+}
+
+namespace {
+
+// A mode-4 window whose encoders end when the test says; the pictures are
+// what the test writes.
+struct HeldMode4 {
+    FormFixture fx;
+    HeldShell shell;
+    QTemporaryDir dir;
+    RunState state;
+    Form1* f = nullptr;
+
+    HeldMode4() {
+        Services s = fx.FakeServices();
+        s.shell = &shell;
+        EXPECT_TRUE(fx.Load(s));
+        f = fx.form.get();
+        f->CmbType->SetListIndex(4);
+        framepicture::StartSlots::For(*f).SetLimit(100);
+        state.FirstRow = "1";
+    }
+    QString picture(const QString& name) const { return dir.filePath(name + ".jpg"); }
+    void add(const QString& name) {
+        FileListController::AddRow(*f, name + ".jpg\t" + dir.path() + "\t\t\t" + dir.filePath(name + ".mp4"));
+        state.LastRow = QString::number(f->MSF->Rows() - 1);
+    }
+    // Starts the row's encoder; its id.
+    long long start(int row) {
+        state.CurrentRow = row;
+        GrabRandomFrame(*f, state);
+        return shell.next - 1;
+    }
+    void write(const QString& name, const QByteArray& bytes) {
+        QFile out(picture(name));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    // Lets the background reaping see every encoder that has ended.
+    bool settle() {
+        QElapsedTimer t;
+        t.start();
+        while (BackgroundEncoders(EncoderHost::Of(*f)) > shell.Running()) {
+            if (t.elapsed() > 30000) return false;
+            YieldToWindow();
+        }
+        return true;
+    }
+    QString status(int row) const { return f->MSF->TextMatrix(row, kColStatus); }
+};
+
+}  // namespace
+
+TEST(FrameToPictureStep, ARowFailsWhenItsEncoderEndsWithoutThePicture) {
+    HeldMode4 m;
+    ASSERT_TRUE(m.f);
+    for (const char* n : {"written", "none", "exit1", "stale", "empty", "unstarted"}) m.add(n);
+    m.write("stale", "an earlier picture");
+    std::map<QString, long long> ids;
+    for (int r = 1; r <= 5; ++r) {
+        ids[m.f->MSF->TextMatrix(r, 0)] = m.start(r);
+        EXPECT_EQ(m.status(r), "OK!") << r;  // at once, before any encoder ends
+    }
+    m.write("written", "jpeg");
+    m.shell.End(ids["written.jpg"], 0);
+    m.shell.End(ids["none.jpg"], 0);
+    m.write("exit1", "jpeg");
+    m.shell.End(ids["exit1.jpg"], 1);
+    m.shell.End(ids["stale.jpg"], 0);  // found no frame: the earlier picture stays as it was
+    m.write("empty", "");
+    m.shell.End(ids["empty.jpg"], 0);
+    ASSERT_TRUE(m.settle());
+    EXPECT_EQ(m.status(1), "OK!");
+    for (int r = 2; r <= 5; ++r) EXPECT_EQ(m.status(r), "更换失败") << r;
+
+    // An encoder that cannot start fails its row at once.
+    m.shell.startResult = 2;
+    m.start(6);
+    EXPECT_EQ(m.status(6), "更换失败");
+    EXPECT_EQ(BackgroundEncoders(EncoderHost::Of(*m.f)), 0);
+}
+
+TEST(FrameToPictureStep, TheEndFindsItsRowByPictureInAChangedList) {
+    HeldMode4 m;
+    ASSERT_TRUE(m.f);
+    m.add("a");
+    m.add("b");
+    const long long firstA = m.start(1);
+    const long long b = m.start(2);
+    // The list is cleared and filled again before those encoders end; a runs again, one row lower.
+    FileListController::ClearList(*m.f);
+    m.add("x");
+    m.add("a");
+    const long long x = m.start(1);
+    const long long secondA = m.start(2);
+
+    m.shell.End(firstA, 1);  // an earlier run's encoder of the same picture
+    m.shell.End(b, 1);       // its row is gone
+    ASSERT_TRUE(m.settle());
+    EXPECT_EQ(m.status(1), "OK!");
+    EXPECT_EQ(m.status(2), "OK!");
+
+    m.write("x", "jpeg");
+    m.shell.End(x, 0);
+    m.shell.End(secondA, 0);
+    ASSERT_TRUE(m.settle());
+    EXPECT_EQ(m.status(1), "OK!");
+    EXPECT_EQ(m.status(2), "更换失败");
+    EXPECT_EQ(m.f->MSF->Rows(), 3);
 }

@@ -4,6 +4,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -147,6 +148,46 @@ TEST(TextCoverPicture, TheFontIsBoldAndEightyPixelsHigh) {
     EXPECT_EQ(f.pixelSize(), 80);
     // The missing family falls back to an installed CJK font, which has the glyphs.
     EXPECT_TRUE(QFontMetricsF(f).inFont(QChar(0x89C6)));  // 视
+}
+
+namespace {
+
+// Darkness summed over a picture drawn black on white.
+long long darkness(const QImage& img) {
+    long long sum = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) sum += 255 - qGray(img.pixel(x, y));
+    return sum;
+}
+
+// The lines of a layout drawn again in the cover font at regular weight.
+QImage drawnRegular(const CoverLayout& layout, QSize size) {
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QFont regular = CoverFont();
+    regular.setBold(false);
+    QPainter p(&img);
+    p.setFont(regular);
+    p.setPen(Qt::black);
+    const QFontMetricsF fm(regular, &img);
+    for (const CoverLine& line : layout.lines) p.drawText(QPointF(line.x, line.y + fm.ascent()), line.text);
+    return img;
+}
+
+}  // namespace
+
+TEST(TextCoverPicture, TheLettersAreDrawnBold) {
+    const QSize size(900, 240);
+    for (const QString name : {QStringLiteral("短名视频"), QStringLiteral("Sample Ab")}) {
+        CoverLayout layout;
+        const QImage bold = DrawTextCover(name, size.width(), size.height(), false, PrepareCoverCanvas(false), &layout);
+        ASSERT_EQ(layout.lines.size(), 1u) << name.toStdString();
+        const long long regularInk = darkness(drawnRegular(layout, size));
+        ASSERT_GT(regularInk, 0) << name.toStdString();
+        // A face with a real bold weight lays down clearly more ink; a font
+        // without one draws both alike.
+        EXPECT_GT(static_cast<double>(darkness(bold)) / regularInk, 1.2) << name.toStdString();
+    }
 }
 
 TEST(TextCoverPicture, DrawsCentredTextInTheRowsOfTheBlock) {
