@@ -136,7 +136,7 @@ TransferResult RunTransfer(const TransferOptions& options, PartFile& file) {
     if (ctx.capped && code == CURLE_WRITE_ERROR && !file.Failed()) code = CURLE_OK;
     curl_off_t announced = -1;
     curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    // Less (or more) than the server announced is not the file it meant.
+    // A body short of its announced length is not the file the server meant.
     if (code == CURLE_OK && !ctx.capped && announced >= 0 && announced != file.Size()) code = CURLE_PARTIAL_FILE;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     curl_easy_cleanup(h);

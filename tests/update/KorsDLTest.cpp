@@ -210,6 +210,7 @@ TEST(KorsDL, NoLengthAndStalledIsAbortedAfterTheConnectionWait) {
     ASSERT_FALSE(rec.host.labels.isEmpty());
     for (const QString& l : rec.host.labels) EXPECT_EQ(l, "正在检查文件下载相关信息中...连接中0kb");
     EXPECT_TRUE(rec.host.bars.empty());
+    EXPECT_TRUE(NamesIn(dir.path()).isEmpty());  // no fragment
 }
 
 TEST(KorsDL, NoLengthButStillReceivingIsNotAborted) {
@@ -257,6 +258,7 @@ TEST(KorsDL, AbortDuringTransferEndsAsCancelled) {
     EXPECT_TRUE(rec.crashCancelled);
     EXPECT_EQ(rec.events.mid(rec.events.size() - 2), (QStringList{"cancelled", "crash"}));
     EXPECT_TRUE(rec.host.trace.filter("Binding Error Ignored").isEmpty());
+    EXPECT_TRUE(NamesIn(dir.path()).isEmpty());  // the 50 000 bytes are not left behind
 }
 
 TEST(KorsDL, ReportsWithoutATransfer) {
@@ -325,11 +327,9 @@ TEST(KorsDL, NothingReceivedForTheStallLimitIsATimeOut) {
         QElapsedTimer t;
         t.start();
         const auto result = rec.dl.StartTheStinkinDownLoad(server.Base() + path, earlier.target);
-        const qint64 ms = t.elapsed();
         ASSERT_TRUE(result.has_value());
         EXPECT_FALSE(*result) << path;
-        EXPECT_GE(ms, 900) << path;
-        EXPECT_LT(ms, 15000) << path;
+        EXPECT_LT(t.elapsed(), 15000) << path;
         EXPECT_EQ(rec.events.front(), "start");
         EXPECT_EQ(rec.events.back(), "crash") << path;
         EXPECT_FALSE(rec.events.contains("cancelled")) << path;
