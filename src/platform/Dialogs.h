@@ -3,6 +3,8 @@
 // interface so tests can answer them from a script.
 #include <QString>
 
+class QWidget;
+
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
 enum class MsgResult { Ok, Cancel, Yes, No, Retry, Abort, Ignore };
@@ -33,6 +35,28 @@ public:
     // The chosen folder as the picker gives it, "" on cancel.
     virtual QString PickFolder(const QString& prompt, const QString& startFolder) = 0;
     virtual void Beep() = 0;
+
+    // The window boxes and dialogs are shown over; null: a window of their own.
+    void SetParent(QWidget* parent) { parent_ = parent; }
+    QWidget* Parent() const { return parent_; }
+
+protected:
+    QWidget* parent_ = nullptr;
+};
+
+// Shows boxes over another window (or over none) for one scope.
+class DialogParent {
+public:
+    DialogParent(Dialogs& dialogs, QWidget* parent) : dialogs_(dialogs), old_(dialogs.Parent()) {
+        dialogs.SetParent(parent);
+    }
+    ~DialogParent() { dialogs_.SetParent(old_); }
+    DialogParent(const DialogParent&) = delete;
+    DialogParent& operator=(const DialogParent&) = delete;
+
+private:
+    Dialogs& dialogs_;
+    QWidget* old_;
 };
 
 // Converts a "描述|*.a;*.b|..." filter to the form of Qt's file dialog.

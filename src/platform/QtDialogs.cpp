@@ -31,6 +31,9 @@ QString FileNameText(const QStringList& paths, bool multiSelect) {
 MsgResult QtDialogs::Message(const QString& text, const QString& title, MsgIcon icon,
                              MsgButtons buttons, int defaultButton) {
     QMessageBox box(parent_);
+    // Over a window that stays on top, the box must stay on top as well.
+    if (parent_ && parent_->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.setWindowTitle(title);
     box.setText(text);
     switch (icon) {

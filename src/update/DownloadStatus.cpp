@@ -46,7 +46,8 @@ qint32 StopStatus(int curlCode, long httpStatus, bool aborted) {
         case CURLE_OK: return S_Ok;
         case CURLE_ABORTED_BY_CALLBACK: return E_Abort;
         case CURLE_URL_MALFORMAT: return InvalidUrl;
-        case CURLE_UNSUPPORTED_PROTOCOL: return UnknownProtocol;
+        // After a redirect: the next hop's scheme was refused.
+        case CURLE_UNSUPPORTED_PROTOCOL: return httpStatus >= 300 && httpStatus < 400 ? RedirectFailed : UnknownProtocol;
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_RESOLVE_PROXY: return ResourceNotFound;
         case CURLE_COULDNT_CONNECT: return CannotConnect;

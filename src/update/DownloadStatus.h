@@ -35,6 +35,7 @@ QString BindErrorText(qint32 status);
 //   HTTP 400                  -> 0x800C000C   other HTTP error -> 0x800C0008
 //   bad address               -> 0x800C0002   not http(s)      -> 0x800C000D
 //   certificate / TLS failure -> 0x800C000E   redirect loop    -> 0x800C0014
+//   redirect to a refused scheme (http after https)            -> 0x800C0014
 //   abort                     -> 0x80004004   anything else    -> 0x800C0008
 qint32 StopStatus(int curlCode, long httpStatus, bool aborted);
 

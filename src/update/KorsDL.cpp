@@ -2,14 +2,15 @@
 
 #include "update/CurlTransfer.h"
 #include "update/DownloadStatus.h"
+#include "update/PartFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 
 void KorsDLHost::YieldOnce() { QCoreApplication::processEvents(); }
 
-KorsDL::KorsDL(KorsDLHost& host, int connectionWaitSeconds, QObject* parent)
-    : QObject(parent), host_(host), wait_(connectionWaitSeconds) {}
+KorsDL::KorsDL(KorsDLHost& host, int connectionWaitSeconds, const TransferLimits& limits, QObject* parent)
+    : QObject(parent), host_(host), wait_(connectionWaitSeconds), limits_(limits) {}
 
 KorsDL::~KorsDL() = default;
 
@@ -19,8 +20,7 @@ std::optional<bool> KorsDL::StartTheStinkinDownLoad(const QString& File2DownLoad
 
     TransferOptions opt;
     opt.url = File2DownLoad;
-    opt.target = File2Save;
-    opt.connectTimeout = 30;
+    opt.limits = limits_;
     opt.progress = [&](qint64 received, qint64 total) {
         if (binding.abort) return false;
         return OnProgress(dlstatus::As32(received), total > 0 ? dlstatus::As32(total) : 0) && !binding.abort;
@@ -36,7 +36,10 @@ std::optional<bool> KorsDL::StartTheStinkinDownLoad(const QString& File2DownLoad
     OnStartBinding();
     GetPriority();
 
-    const TransferResult r = RunTransfer(opt);
+    PartFile file(File2Save);
+    file_ = &file;
+    const TransferResult r = RunTransfer(opt, file);
+    file_ = nullptr;
     const qint32 status =
         r.localFileFailed ? dlstatus::DownloadFailure : dlstatus::StopStatus(r.curlCode, r.httpStatus, r.aborted || binding.abort);
     OnStopBinding(status);
@@ -48,6 +51,12 @@ void KorsDL::KillKor() {
     else host_.AppendTrace(QStringLiteral("Binding Error Ignored"));
     emit KorDLCancelled();
     binding_ = nullptr;
+}
+
+void KorsDL::SettleCancelledFile(bool keep) {
+    if (!file_) return;
+    if (keep) file_->Commit();
+    else file_->Discard();
 }
 
 qint32 KorsDL::DeleteKorCache(QString&) {

@@ -2,10 +2,14 @@
 // The download object: one URL into one local file, reporting its start,
 // progress and end as events, and writing its progress texts into the
 // download window it was made for.
+#include "update/DownloadLimits.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
 #include <optional>
+
+class PartFile;
 
 // What the download object uses of its window: the status line, the bar, the
 // cancel relay and the trace log.
@@ -25,7 +29,8 @@ class KorsDL : public QObject {
 public:
     // connectionWaitSeconds: how long a transfer may go on without a known
     // total and without new data before it is aborted.
-    explicit KorsDL(KorsDLHost& host, int connectionWaitSeconds = 300, QObject* parent = nullptr);
+    explicit KorsDL(KorsDLHost& host, int connectionWaitSeconds = dllimits::kConnectionWaitSeconds,
+                    const TransferLimits& limits = dllimits::WindowDownload(), QObject* parent = nullptr);
     ~KorsDL() override;
 
     // True when the transfer completed, false when it did not; nothing when
@@ -33,6 +38,10 @@ public:
     // the transfer has stopped; every event runs inside this call.
     std::optional<bool> StartTheStinkinDownLoad(const QString& File2DownLoad, const QString& File2Save);
     void KillKor();
+    // For a cancel from inside the running transfer, before the program ends:
+    // keep gives what has arrived the target's name, otherwise it is dropped.
+    // The target is never touched when no transfer is running.
+    void SettleCancelledFile(bool keep);
     // There is no download cache here: always 0.
     qint32 DeleteKorCache(QString& filename);
 
@@ -64,7 +73,9 @@ private:
 
     KorsDLHost& host_;
     int wait_;
+    TransferLimits limits_;
     Binding* binding_ = nullptr;  // the active transfer's, or null
+    PartFile* file_ = nullptr;    // the running transfer's file, or null
     // Start of the connection wait, in whole seconds; unset until the first
     // report without a total.
     std::optional<qint64> timeOutCur_;

@@ -25,8 +25,12 @@ bool ModalDownload::DownloadWithProgress(const QString& Url, const QString& Targ
     DownloadTarget = Target;
 
     dnLoad_ = std::make_unique<frmDnLoad>(*this);
-    dnLoad_->show();
-    dnLoad_->CmdDL_Click();
+    {
+        // The window stays on top: its questions must come up over it.
+        DialogParent overWindow(*services.dialogs, dnLoad_.get());
+        dnLoad_->show();
+        dnLoad_->CmdDL_Click();
+    }
     UnloadWindows();
     return DownloadPercent > 99;
 }

@@ -2,6 +2,7 @@
 // A download in a small topmost progress window that blocks its caller while
 // the message loop keeps running; the update flow's only way to fetch files.
 #include "platform/Services.h"
+#include "update/DownloadLimits.h"
 
 #include <QString>
 #include <memory>
@@ -25,7 +26,8 @@ public:
     // The caption the window takes when it opens.
     QString DownloadWindowCaption;
     // How long a transfer may wait without a known total before it is dropped.
-    int ConnectionWaitSeconds = 300;
+    int ConnectionWaitSeconds = dllimits::kConnectionWaitSeconds;
+    TransferLimits Limits = dllimits::WindowDownload();
 
     // The open download window, or null between downloads.
     frmDnLoad* DnLoad() const { return dnLoad_.get(); }

@@ -1,6 +1,7 @@
 #include "update/UpdateHost.h"
 
 #include "update/CurlTransfer.h"
+#include "update/PartFile.h"
 
 #include <QStandardPaths>
 
@@ -27,13 +28,11 @@ QString FindArchiver() {
 
 }  // namespace updatehost
 
-bool DownloadFileNoCache(const QString& Url, const QString& LocalFile, const NoCacheLimits& limits) {
+bool DownloadFileNoCache(const QString& Url, const QString& LocalFile, const TransferLimits& limits) {
     // There is no download cache to clear before or after.
     TransferOptions opt;
     opt.url = Url;
-    opt.target = LocalFile;
-    opt.connectTimeout = limits.connectSeconds;
-    opt.totalTimeout = limits.totalSeconds;
-    opt.lowSpeedTime = limits.stallSeconds;
-    return RunTransfer(opt).Ok();
+    opt.limits = limits;
+    PartFile file(LocalFile);
+    return RunTransfer(opt, file).Ok();
 }

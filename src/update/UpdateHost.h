@@ -1,5 +1,7 @@
 #pragma once
 // Where updates come from and where their files go.
+#include "update/DownloadLimits.h"
+
 #include <QString>
 
 namespace updatehost {
@@ -23,11 +25,6 @@ QString FindArchiver();
 
 }  // namespace updatehost
 
-// Downloads without progress display; true when the transfer completed.
-// Bounded so a silent host cannot hold up the caller for long.
-struct NoCacheLimits {
-    long connectSeconds = 5;
-    long totalSeconds = 20;
-    long stallSeconds = 10;
-};
-bool DownloadFileNoCache(const QString& Url, const QString& LocalFile, const NoCacheLimits& limits = {});
+// Downloads without progress display; true when the transfer completed
+// within its limits. An earlier file is replaced only then.
+bool DownloadFileNoCache(const QString& Url, const QString& LocalFile, const TransferLimits& limits);

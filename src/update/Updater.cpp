@@ -76,7 +76,8 @@ void Updater::VersionCheck() {
     QFile file(VersionFile());
     if (!file.open(QIODevice::ReadOnly)) return;
     // An empty file tells nothing about versions: nothing is offered.
-    const std::optional<QString> line = versionfile::FirstLine(file.readAll());
+    const qint64 wanted = VersionLimits.maxBytes > 0 ? VersionLimits.maxBytes : file.size();
+    const std::optional<QString> line = versionfile::FirstLine(file.read(wanted));
     if (!line) return;
     if (versionfile::Value(*line) != num::LeadingNumber(f_.TV->text())) {
         f_.CmdUpdate->setEnabled(true);
@@ -115,6 +116,9 @@ void Updater::CmdUpdate_Click() {
     KeepRunning keepRunning;
     f_.hide();
     f_.Frame1->setEnabled(false);
+    // A box over the hidden window could come up where nobody sees it; the
+    // download window puts its own boxes over itself.
+    DialogParent noWindow(dialogs, nullptr);
 
     const QString dataFolder = updatehost::UpdateDataFolder();
     if (ArchiverLookup().isEmpty()) {

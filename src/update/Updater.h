@@ -43,7 +43,7 @@ public:
     std::function<QString()> ArchiverLookup = updatehost::FindArchiver;
     // How long the flow waits for the archiver to appear after offering its installer.
     int ArchiverWaitSeconds = 60;
-    NoCacheLimits VersionLimits;
+    TransferLimits VersionLimits = dllimits::VersionCheck();
 
     static const QString kUpdateFound;
     static const QString kGreen;

@@ -1,6 +1,5 @@
 #include "update/frmDemo.h"
 
-#include "platform/FileOps.h"
 #include "update/ModalDownload.h"
 #include "update/frmDnLoad.h"
 
@@ -31,8 +30,9 @@ void frmDemo::CmdCancel_Click() {
     frmDnLoad* w = owner_.DnLoad();
     if (w) w->EchoCancelRequest();
     QCoreApplication::processEvents();
-    // A nearly finished file is kept; anything less is dropped.
-    if (w && w->ProgressBar1->Value() * 100 / w->ProgressBar1->Max() < 98) fileops::DeleteFile(w->Target());
+    // A nearly finished file is kept under the target's name; anything less
+    // is dropped. An earlier file stays unless replaced by a kept one.
+    if (w) w->SettleCancelledFile(w->ProgressBar1->Value() * 100 / w->ProgressBar1->Max() >= 98);
     owner_.services.app->EndNow();
 }
 

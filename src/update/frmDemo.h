@@ -15,8 +15,8 @@ public:
 
     // Builds "URL|target|1|" from the current download and runs it.
     void cmdDoSingleDownLoad_Click();
-    // Aborts the transfer, drops a target that is not nearly complete, and
-    // ends the program.
+    // Aborts the transfer, drops an unfinished file that is not nearly
+    // complete, and ends the program.
     void CmdCancel_Click();
     void AppendTrace(const QString& line);
 

@@ -79,8 +79,8 @@ frmDnLoad::frmDnLoad(ModalDownload& owner)
     connect(CmdCancel, &QPushButton::clicked, this, &frmDnLoad::CmdCancel_Click);
 }
 
-// Closing the window deletes nothing: an unfinished target stays where the
-// download left it.
+// Closing the window deletes nothing: an unfinished download never took the
+// target's name.
 frmDnLoad::~frmDnLoad() = default;
 
 void frmDnLoad::CmdDL_Click() {
@@ -89,7 +89,7 @@ void frmDnLoad::CmdDL_Click() {
 }
 
 QVariant frmDnLoad::ShowDownLoad(const QString& FileList, QWidget*, QObject*) {
-    mydl = std::make_unique<KorsDL>(*this, owner_.ConnectionWaitSeconds);
+    mydl = std::make_unique<KorsDL>(*this, owner_.ConnectionWaitSeconds, owner_.Limits);
     connect(mydl.get(), &KorsDL::KorDLStart, this, &frmDnLoad::mydl_KorDLStart);
     connect(mydl.get(), &KorsDL::KorDLDone, this, &frmDnLoad::mydl_KorDLDone);
     connect(mydl.get(), &KorsDL::KorDLCrash, this, &frmDnLoad::mydl_KorDLCrash);
@@ -117,6 +117,10 @@ void frmDnLoad::CmdCancel_Click() {
 
 void frmDnLoad::EchoCancelRequest() {
     if (mydl) mydl->KillKor();
+}
+
+void frmDnLoad::SettleCancelledFile(bool keep) {
+    if (mydl) mydl->SettleCancelledFile(keep);
 }
 
 void frmDnLoad::SetLabel1(const QString& text) { Label1->setText(text); }

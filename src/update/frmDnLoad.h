@@ -45,6 +45,8 @@ public:
     void EchoCancelRequest() override;
     void AppendTrace(const QString& line) override;
 
+    // A confirmed cancel's end of the running job's file (see KorsDL).
+    void SettleCancelledFile(bool keep);
     // The local file of the running job, after its "?" cut.
     QString Target() const { return target_; }
 

@@ -1,5 +1,7 @@
 #include "support/Fakes.h"
 
+#include <QWidget>
+
 namespace {
 MsgResult defaultAnswer(MsgButtons buttons, int def) {
     std::vector<MsgResult> list;
@@ -17,7 +19,7 @@ MsgResult defaultAnswer(MsgButtons buttons, int def) {
 
 MsgResult FakeDialogs::Message(const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons,
                                int defaultButton) {
-    messages.push_back({text, title, icon, buttons, defaultButton});
+    messages.push_back({text, title, icon, buttons, defaultButton, parent_, parent_ && parent_->isVisible()});
     if (onMessage) onMessage(messages.back());
     if (!answers.empty()) {
         const MsgResult r = answers.front();

@@ -14,11 +14,16 @@
 #include <stdexcept>
 #include <vector>
 
+class QWidget;
+
 struct RecordedMessage {
     QString text, title;
     MsgIcon icon;
     MsgButtons buttons;
     int defaultButton;
+    // The window the box was shown over, and whether it was showing then.
+    QWidget* parent = nullptr;
+    bool parentVisible = false;
 };
 
 class FakeDialogs : public Dialogs {

@@ -1,11 +1,17 @@
 // The download object against a loopback HTTP server.
+#include "FileChecks.h"
 #include "LoopbackServer.h"
 #include "update/DownloadStatus.h"
 #include "update/KorsDL.h"
+#include "update/UpdateHost.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -34,7 +40,8 @@ struct Recorded {
     QString crashText;
     bool crashCancelled = false;
 
-    explicit Recorded(int wait = 300) : dl(host, wait) {
+    explicit Recorded(int wait = 300, const TransferLimits& limits = dllimits::WindowDownload())
+        : dl(host, wait, limits) {
         host.dl = &dl;
         QObject::connect(&dl, &KorsDL::KorDLStart, [this] { events << "start"; });
         QObject::connect(&dl, &KorsDL::KorDLDone, [this] { events << "done"; });
@@ -52,22 +59,32 @@ struct Recorded {
     }
 };
 
-QByteArray pattern(int n) {
-    QByteArray b(n, '\0');
-    for (int i = 0; i < n; ++i) b[i] = static_cast<char>('a' + i % 26);
-    return b;
+// Short limits, so misbehaving hosts are given up on quickly.
+TransferLimits quick() {
+    TransferLimits l = dllimits::WindowDownload();
+    l.connectMs = 2000;
+    l.stallMs = 1000;
+    return l;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+// A folder holding an earlier download of the target.
+struct EarlierFile {
+    QTemporaryDir dir;
+    QString target = dir.path() + "/Plindor.rar";
+    QByteArray bytes = Pattern(400000, 'A');
+    EarlierFile() { WriteAll(target, bytes); }
+    // Nothing but the earlier file, unchanged.
+    void ExpectUntouched(const std::string& what) const {
+        EXPECT_EQ(NamesIn(dir.path()), QStringList{"Plindor.rar"}) << what;
+        EXPECT_TRUE(ReadAll(target) == bytes) << what;
+    }
+};
 
 }  // namespace
 
 TEST(KorsDL, CompletedDownloadReportsProgressAndDone) {
     LoopbackServer server;
-    const QByteArray body = pattern(150000);
+    const QByteArray body = Pattern(150000);
     Reply r;
     r.body = body;
     r.pieceSize = 30000;
@@ -80,7 +97,7 @@ TEST(KorsDL, CompletedDownloadReportsProgressAndDone) {
     const auto result = rec.dl.StartTheStinkinDownLoad(server.Base() + "downs/Plindor.rar", target);
     ASSERT_TRUE(result.has_value());
     EXPECT_TRUE(*result);
-    EXPECT_EQ(readAll(target), body);
+    EXPECT_EQ(ReadAll(target), body);
     ASSERT_GE(rec.events.size(), 3);
     EXPECT_EQ(rec.events.front(), "start");
     EXPECT_EQ(rec.events.back(), "done");
@@ -147,7 +164,7 @@ TEST(KorsDL, FailedDownloadLeavesAnEarlierFileAlone) {
     }
     Recorded rec;
     EXPECT_FALSE(*rec.dl.StartTheStinkinDownLoad(server.Base() + "missing", target));
-    EXPECT_EQ(readAll(target), "23");
+    EXPECT_EQ(ReadAll(target), "23");
 }
 
 TEST(KorsDL, UnwritableTargetFails) {
@@ -175,7 +192,7 @@ TEST(KorsDL, EmptyBodyStillMakesTheFile) {
 TEST(KorsDL, NoLengthAndStalledIsAbortedAfterTheConnectionWait) {
     LoopbackServer server;
     Reply r;
-    r.body = pattern(1000);
+    r.body = Pattern(1000);
     r.sendLength = false;
     r.stallAfter = 10;
     server.Set("/stall", r);
@@ -193,12 +210,13 @@ TEST(KorsDL, NoLengthAndStalledIsAbortedAfterTheConnectionWait) {
     ASSERT_FALSE(rec.host.labels.isEmpty());
     for (const QString& l : rec.host.labels) EXPECT_EQ(l, "正在检查文件下载相关信息中...连接中0kb");
     EXPECT_TRUE(rec.host.bars.empty());
+    EXPECT_TRUE(NamesIn(dir.path()).isEmpty());  // no fragment
 }
 
 TEST(KorsDL, NoLengthButStillReceivingIsNotAborted) {
     LoopbackServer server;
     Reply r;
-    r.body = pattern(800);
+    r.body = Pattern(800);
     r.sendLength = false;
     r.pieceSize = 100;
     r.pieceDelayMs = 400;  // well inside the wait of 1 s each time
@@ -210,14 +228,14 @@ TEST(KorsDL, NoLengthButStillReceivingIsNotAborted) {
     ASSERT_TRUE(result.has_value());
     EXPECT_TRUE(*result);
     EXPECT_EQ(rec.host.cancelRequests, 0);
-    EXPECT_EQ(readAll(dir.path() + "/t"), r.body);
+    EXPECT_EQ(ReadAll(dir.path() + "/t"), r.body);
     EXPECT_EQ(rec.events.back(), "done");
 }
 
 TEST(KorsDL, AbortDuringTransferEndsAsCancelled) {
     LoopbackServer server;
     Reply r;
-    r.body = pattern(200000);
+    r.body = Pattern(200000);
     r.stallAfter = 50000;
     server.Set("/big", r);
     QTemporaryDir dir;
@@ -240,6 +258,7 @@ TEST(KorsDL, AbortDuringTransferEndsAsCancelled) {
     EXPECT_TRUE(rec.crashCancelled);
     EXPECT_EQ(rec.events.mid(rec.events.size() - 2), (QStringList{"cancelled", "crash"}));
     EXPECT_TRUE(rec.host.trace.filter("Binding Error Ignored").isEmpty());
+    EXPECT_TRUE(NamesIn(dir.path()).isEmpty());  // the 50 000 bytes are not left behind
 }
 
 TEST(KorsDL, ReportsWithoutATransfer) {
@@ -287,4 +306,163 @@ TEST(KorsDL, ReportsWithoutATransfer) {
     rec.dl.OnObjectAvailable();
     EXPECT_EQ(rec.host.trace,
               (QStringList{"GetPriority.", "OnLowResource.", "OnDataAvailable.", "OnObjectAvailable."}));
+}
+
+TEST(KorsDL, NothingReceivedForTheStallLimitIsATimeOut) {
+    LoopbackServer server;
+    Reply known;  // 100 of 300 000 bytes, then silence
+    known.body = Pattern(300000);
+    known.stallAfter = 100;
+    server.Set("/known", known);
+    Reply unknown = known;
+    unknown.sendLength = false;
+    server.Set("/unknown", unknown);
+    Reply silent;  // accepts and never answers
+    silent.silent = true;
+    server.Set("/silent", silent);
+
+    for (const char* path : {"known", "unknown", "silent"}) {
+        EarlierFile earlier;
+        Recorded rec(300, quick());
+        QElapsedTimer t;
+        t.start();
+        const auto result = rec.dl.StartTheStinkinDownLoad(server.Base() + path, earlier.target);
+        ASSERT_TRUE(result.has_value());
+        EXPECT_FALSE(*result) << path;
+        EXPECT_LT(t.elapsed(), 15000) << path;
+        EXPECT_EQ(rec.events.front(), "start");
+        EXPECT_EQ(rec.events.back(), "crash") << path;
+        EXPECT_FALSE(rec.events.contains("cancelled")) << path;
+        EXPECT_EQ(rec.crashCode, static_cast<qint32>(0x800C000Bu)) << path;
+        EXPECT_EQ(rec.crashText, "连接超时");
+        EXPECT_FALSE(rec.crashCancelled);
+        earlier.ExpectUntouched(path);
+    }
+}
+
+TEST(KorsDL, CutOffOrShortOfItsLengthLeavesTheEarlierFile) {
+    LoopbackServer server;
+    Reply cut;  // the connection closes mid-transfer
+    cut.body = Pattern(300000);
+    cut.closeAfter = 150000;
+    server.Set("/cut", cut);
+    Reply shortOfLength;  // everything sent, but less than announced
+    shortOfLength.body = Pattern(5000);
+    shortOfLength.length = 8000;
+    server.Set("/short", shortOfLength);
+
+    for (const char* path : {"cut", "short"}) {
+        EarlierFile earlier;
+        Recorded rec;
+        QElapsedTimer t;
+        t.start();
+        EXPECT_FALSE(*rec.dl.StartTheStinkinDownLoad(server.Base() + path, earlier.target)) << path;
+        EXPECT_LT(t.elapsed(), 15000) << path;
+        EXPECT_EQ(rec.events.back(), "crash");
+        EXPECT_EQ(rec.crashCode, static_cast<qint32>(0x800C0008u)) << path;
+        EXPECT_FALSE(rec.crashCancelled);
+        earlier.ExpectUntouched(path);
+    }
+
+    // A complete download replaces the earlier file in one step.
+    EarlierFile earlier;
+    Reply whole;
+    whole.body = Pattern(2000, 'k');
+    server.Set("/whole", whole);
+    Recorded rec;
+    EXPECT_TRUE(*rec.dl.StartTheStinkinDownLoad(server.Base() + "whole", earlier.target));
+    EXPECT_EQ(NamesIn(earlier.dir.path()), QStringList{"Plindor.rar"});
+    EXPECT_EQ(ReadAll(earlier.target), whole.body);
+}
+
+TEST(KorsDL, FullDiskLeavesNoFragment) {
+    LoopbackServer server;
+    Reply r;
+    r.body = Pattern(300000);
+    server.Set("/big", r);
+    EarlierFile earlier;
+
+    // A file-size limit makes writes fail the way a full disk does.
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 61440;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    Recorded rec;
+    const auto result = rec.dl.StartTheStinkinDownLoad(server.Base() + "big", earlier.target);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_TRUE(result.has_value());
+    EXPECT_FALSE(*result);
+    EXPECT_EQ(rec.crashCode, static_cast<qint32>(0x800C0008u));
+    earlier.ExpectUntouched("full disk");
+}
+
+TEST(Redirects, NeverLeaveHttpsAndAreLimitedInNumber) {
+    LoopbackServer plain;
+    LoopbackServer tls(true);
+    ASSERT_FALSE(tls.CaFile().isEmpty());
+    Reply file;
+    file.body = Pattern(3000, 'r');
+    plain.Set("/downs/Plindor.rar", file);
+    tls.Set("/downs/Plindor.rar", file);
+    auto moved = [](const QString& to) {
+        Reply r;
+        r.status = 302;
+        r.body = "moved";
+        r.location = to.toUtf8();
+        return r;
+    };
+    tls.Set("/to-https", moved(tls.Base() + "downs/Plindor.rar"));
+    tls.Set("/to-http", moved(plain.Base() + "downs/Plindor.rar"));
+    plain.Set("/to-http", moved(plain.Base() + "downs/Plindor.rar"));
+    plain.Set("/loop", moved(plain.Base() + "loop"));
+
+    TransferLimits limits = quick();
+    limits.caFile = tls.CaFile();
+    struct Case {
+        QString url;
+        bool ok;
+        quint32 status;
+    } cases[] = {
+        {tls.Base() + "downs/Plindor.rar", true, 0},
+        {tls.Base() + "to-https", true, 0},
+        {plain.Base() + "to-http", true, 0},
+        {tls.Base() + "to-http", false, 0x800C0014u},
+        {plain.Base() + "loop", false, 0x800C0014u},
+    };
+    for (const auto& c : cases) {
+        EarlierFile earlier;
+        Recorded rec(300, limits);
+        const int plainBefore = plain.Requests("/downs/Plindor.rar");
+        EXPECT_EQ(*rec.dl.StartTheStinkinDownLoad(c.url, earlier.target), c.ok) << c.url.toStdString();
+        if (c.ok) {
+            EXPECT_EQ(ReadAll(earlier.target), file.body) << c.url.toStdString();
+            EXPECT_EQ(NamesIn(earlier.dir.path()), QStringList{"Plindor.rar"});
+        } else {
+            EXPECT_EQ(rec.crashCode, static_cast<qint32>(c.status)) << c.url.toStdString();
+            EXPECT_EQ(rec.crashText, "重新定向失败！");
+            earlier.ExpectUntouched(c.url.toStdString());
+        }
+        if (c.url.startsWith("https") && !c.ok) EXPECT_EQ(plain.Requests("/downs/Plindor.rar"), plainBefore);
+    }
+    EXPECT_LE(plain.Requests("/loop"), static_cast<int>(dllimits::kMaxRedirects) + 1);
+    {
+        // The certificate is checked: without trusting it, https fails.
+        EarlierFile earlier;
+        Recorded rec(300, quick());
+        EXPECT_FALSE(*rec.dl.StartTheStinkinDownLoad(tls.Base() + "downs/Plindor.rar", earlier.target));
+        EXPECT_EQ(rec.crashCode, static_cast<qint32>(0x800C000Eu));
+        earlier.ExpectUntouched("untrusted certificate");
+    }
+
+    // The version check follows the same rule.
+    QTemporaryDir dir;
+    TransferLimits version = dllimits::VersionCheck();
+    version.caFile = tls.CaFile();
+    EXPECT_TRUE(DownloadFileNoCache(tls.Base() + "to-https", dir.path() + "/v.txt", version));
+    EXPECT_FALSE(DownloadFileNoCache(tls.Base() + "to-http", dir.path() + "/w.txt", version));
+    EXPECT_EQ(NamesIn(dir.path()), QStringList{"v.txt"});
 }

@@ -1,5 +1,7 @@
 // The download window: modal download, its texts, cancel and the connection wait.
+#include "FileChecks.h"
 #include "LoopbackServer.h"
+#include "WindowWatcher.h"
 #include "support/Fakes.h"
 #include "update/ModalDownload.h"
 #include "update/frmDnLoad.h"
@@ -8,10 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 
@@ -26,39 +25,12 @@ struct ModalFixture {
     QTemporaryDir dir;
 };
 
-// Looks at the open download window every few milliseconds while a download
-// runs; act returns true once it has done its part.
-class WindowWatcher {
-public:
-    WindowWatcher(ModalDownload& dl, std::function<bool(frmDnLoad&)> act) {
-        QObject::connect(&timer_, &QTimer::timeout, [&dl, act, this] {
-            if (done_ || busy_) return;  // act may give the loop turns itself
-            busy_ = true;
-            if (frmDnLoad* w = dl.DnLoad()) done_ = act(*w);
-            busy_ = false;
-        });
-        timer_.start(10);
-    }
-    bool Done() const { return done_; }
-
-private:
-    QTimer timer_;
-    bool done_ = false;
-    bool busy_ = false;
-};
-
-QByteArray pattern(int n) {
-    QByteArray b(n, '\0');
-    for (int i = 0; i < n; ++i) b[i] = static_cast<char>('A' + i % 26);
-    return b;
-}
-
 }  // namespace
 
 TEST(ModalDownload, CompletesInATopmostWindowThatGoesAway) {
     ModalFixture fx;
     Reply r;
-    r.body = pattern(120000);
+    r.body = Pattern(120000);
     r.pieceSize = 20000;
     r.pieceDelayMs = 40;
     fx.server.Set("/downs/Plindor.rar", r);
@@ -111,7 +83,7 @@ TEST(ModalDownload, TargetIsCutAtItsLastQuestionMark) {
 TEST(ModalDownload, StalledWithoutLengthTimesOutWithoutEndingTheProgram) {
     ModalFixture fx;
     Reply r;
-    r.body = pattern(500);
+    r.body = Pattern(500);
     r.sendLength = false;
     r.stallAfter = 20;
     fx.server.Set("/stall", r);
@@ -130,13 +102,15 @@ TEST(ModalDownload, StalledWithoutLengthTimesOutWithoutEndingTheProgram) {
 TEST(ModalDownload, DecliningTheCancelQuestionLetsTheDownloadGoOn) {
     ModalFixture fx;
     Reply r;
-    r.body = pattern(60000);
+    r.body = Pattern(60000);
     r.pieceSize = 6000;
     r.pieceDelayMs = 50;
     fx.server.Set("/slow", r);
     fx.dialogs.answers = {MsgResult::Cancel};
-    WindowWatcher watch(fx.dl, [](frmDnLoad& w) {
+    frmDnLoad* window = nullptr;
+    WindowWatcher watch(fx.dl, [&](frmDnLoad& w) {
         if (!w.CmdCancel->isEnabled()) return false;
+        window = &w;
         w.CmdCancel->click();
         return true;
     });
@@ -148,6 +122,11 @@ TEST(ModalDownload, DecliningTheCancelQuestionLetsTheDownloadGoOn) {
     EXPECT_EQ(m.icon, MsgIcon::Exclamation);
     EXPECT_EQ(m.buttons, MsgButtons::OkCancel);
     EXPECT_EQ(m.defaultButton, 1);
+    // Over the topmost download window, not behind it.
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(m.parent, window);
+    EXPECT_TRUE(m.parentVisible);
+    EXPECT_EQ(fx.dialogs.Parent(), nullptr);  // put back once the window is gone
     EXPECT_EQ(fx.control.ended, 0);
     EXPECT_EQ(QFile(fx.dir.path() + "/slow").size(), 60000);
 }
@@ -156,18 +135,23 @@ TEST(ModalDownload, ConfirmedCancelEndsTheProgramAndDropsAnUnfinishedFile) {
     struct Case {
         int stallAfter;
         double clickAt;  // bar value at which the user cancels
-        bool fileKept;
+        bool earlierFile;
+        bool partKept;
     } cases[] = {
-        {30000, 0.25, false},
-        {99500, 0.99, true},  // 98 % or more: kept
+        {30000, 0.25, false, false},
+        {30000, 0.25, true, false},  // the earlier file stays as it was
+        {99500, 0.99, true, true},   // 98 % or more: what arrived is kept
     };
+    const QByteArray earlier = Pattern(400000, 'a');
     for (const auto& c : cases) {
         ModalFixture fx;
         Reply r;
-        r.body = pattern(100000);
+        r.body = Pattern(100000);
         r.stallAfter = c.stallAfter;
         fx.server.Set("/p", r);
         fx.dialogs.answers = {MsgResult::Ok};
+        const QString target = fx.dir.path() + "/p.rar";
+        if (c.earlierFile) ASSERT_TRUE(WriteAll(target, earlier));
         QString labelAfterCancel;
         WindowWatcher watch(fx.dl, [&](frmDnLoad& w) {
             if (w.ProgressBar1->Value() < c.clickAt) return false;
@@ -175,19 +159,21 @@ TEST(ModalDownload, ConfirmedCancelEndsTheProgramAndDropsAnUnfinishedFile) {
             labelAfterCancel = w.Label1->text();
             return true;
         });
-        const QString target = fx.dir.path() + "/p.rar";
         EXPECT_FALSE(fx.dl.DownloadWithProgress(fx.server.Base() + "p", target));
         EXPECT_TRUE(watch.Done());
         EXPECT_EQ(fx.control.ended, 1);
         EXPECT_EQ(labelAfterCancel, "取消下载中..");
-        EXPECT_EQ(QFile::exists(target), c.fileKept) << c.stallAfter;
+        const bool exists = c.partKept || c.earlierFile;
+        EXPECT_EQ(NamesIn(fx.dir.path()), exists ? QStringList{"p.rar"} : QStringList{}) << c.stallAfter;
+        if (c.partKept) EXPECT_TRUE(ReadAll(target) == r.body.left(c.stallAfter));
+        else if (c.earlierFile) EXPECT_TRUE(ReadAll(target) == earlier);
     }
 }
 
 TEST(ModalDownload, TheCloseBoxAsksLikeTheCancelButton) {
     ModalFixture fx;
     Reply r;
-    r.body = pattern(40000);
+    r.body = Pattern(40000);
     r.pieceSize = 4000;
     r.pieceDelayMs = 50;
     fx.server.Set("/c", r);

@@ -1,11 +1,14 @@
 // The version check at start-up and the update button's flow, against a
 // loopback host, with scripted dialogs and a fake shell.
+#include "FileChecks.h"
 #include "LoopbackServer.h"
+#include "WindowWatcher.h"
 #include "support/FormFixture.h"
 #include "update/UpdateHost.h"
 #include "update/Updater.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -121,10 +124,55 @@ TEST(VersionCheck, SilentHostIsGivenUpOnInsteadOfHoldingStartUp) {
     r.stallAfter = 0;
     server.Set("/downs/Plindor.txt", r);
     QTemporaryDir dir;
-    NoCacheLimits limits;
-    limits.totalSeconds = 1;
-    limits.stallSeconds = 1;
+    TransferLimits limits;
+    limits.totalMs = 1000;
     EXPECT_FALSE(DownloadFileNoCache(server.Base() + "downs/Plindor.txt", dir.path() + "/v.txt", limits));
+}
+
+TEST(VersionCheck, StartUpShowsTheWindowSoonWhateverTheHostDoes) {
+    Reply silent;  // accepts and never answers
+    silent.silent = true;
+    Reply trickle;  // 2 bytes a second
+    trickle.body = "24\r\n# the latest version\r\n";
+    trickle.pieceSize = 2;
+    trickle.pieceDelayMs = 1000;
+    Reply stalled;  // 100 bytes, then silence
+    stalled.body = QByteArray("24\r\n") + QByteArray(300, '#');
+    stalled.stallAfter = 100;
+    Reply huge;  // 512 MiB, of which only the first line matters
+    huge.body = "24\r\n";
+    huge.fillTo = 512ll << 20;
+    struct Case {
+        const char* name;
+        Reply reply;
+        bool offered;
+    } cases[] = {{"silent", silent, false}, {"trickle", trickle, false}, {"stalled", stalled, false}, {"huge", huge, true}};
+
+    for (const auto& c : cases) {
+        LoopbackServer server;
+        ScopedEnv base("PLINDOR_UPDATE_BASE", server.Base().toUtf8());
+        server.Set("/downs/Plindor.txt", c.reply);
+        FormFixture fx;
+        const QString versionFile = fx.AppPath() + "/Plindor.txt";
+        ASSERT_TRUE(WriteAll(versionFile, "22\r\n"));  // from an earlier start
+        QElapsedTimer t;
+        t.start();
+        ASSERT_TRUE(fx.Load());
+        // The check gives up after 2 s; the bound leaves room for a busy machine.
+        EXPECT_LT(t.elapsed(), 4000) << c.name;
+        Form1& f = *fx.form;
+        EXPECT_EQ(f.CmdUpdate->isEnabled(), c.offered) << c.name;
+        EXPECT_TRUE(green(f.CmdUpdate));
+        if (c.offered) {
+            const QByteArray kept = ReadAll(versionFile);
+            EXPECT_TRUE(kept.startsWith("24\r\n")) << c.name;
+            EXPECT_LE(kept.size(), 4096) << c.name;
+        } else {
+            EXPECT_EQ(ReadAll(versionFile), "22\r\n") << c.name;
+        }
+        for (const QString& name : NamesIn(fx.AppPath())) EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
+        EXPECT_TRUE(fx.dialogs.messages.empty());
+    }
 }
 
 TEST(UpdateFlow, WithArchiverGoesStraightToThePackageAndHandsItOver) {
@@ -271,4 +319,66 @@ TEST(UpdateHost, BaseAddressAndArchiverLookup) {
     }
     EXPECT_TRUE(updatehost::UpdateDataFolder().endsWith("/Plindor"));
     EXPECT_FALSE(updatehost::UpdateDataFolder().startsWith(QDir::homePath() + "/.local"));
+}
+
+TEST(UpdateFlow, StalledPackageDownloadFailsAndTheEarlierPackageStays) {
+    UpdateFixture u(true);
+    Reply stalled;  // 100 of 300 000 bytes, then silence
+    stalled.body = Pattern(300000);
+    stalled.stallAfter = 100;
+    u.server.Set("/downs/Plindor.rar", stalled);
+    u.f->updater->downloads.Limits.stallMs = 1000;
+    const QString package = u.fx.AppPath() + "/Plindor.rar";
+    const QByteArray earlier = Pattern(400000, 'A');
+    ASSERT_TRUE(WriteAll(package, earlier));
+
+    QElapsedTimer t;
+    t.start();
+    u.f->updater->CmdUpdate_Click();
+    EXPECT_LT(t.elapsed(), 15000);
+    EXPECT_EQ(texts(u.fx.dialogs), (QStringList{kIntro, kFailed}));
+    EXPECT_TRUE(ReadAll(package) == earlier);
+    for (const QString& name : NamesIn(u.fx.AppPath())) EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
+    EXPECT_TRUE(u.fx.shell.calls.empty());
+    EXPECT_TRUE(u.f->isVisible());
+    EXPECT_TRUE(u.f->Frame1->isEnabled());
+    EXPECT_EQ(u.fx.control.ended, 0);
+}
+
+TEST(UpdateFlow, EveryBoxComesUpOverTheWindowTheUserSees) {
+    UpdateFixture u(false);
+    u.fx.dialogs.SetParent(u.f);  // as the program sets it up
+    Reply slow;
+    slow.body = Pattern(60000);
+    slow.pieceSize = 6000;
+    slow.pieceDelayMs = 50;
+    u.server.Set("/downs/Plindor.rar", slow);
+    int lookups = 0;
+    u.f->updater->ArchiverLookup = [&lookups] { return ++lookups > 3 ? QString("/usr/bin/unar") : QString(); };
+    u.fx.shell.startResult = 33;
+    // The user presses the download window's cancel once and declines.
+    const QWidget* window = nullptr;
+    WindowWatcher watch(u.f->updater->downloads, [&](frmDnLoad& w) {
+        if (!w.CmdCancel->isEnabled() || !w.windowTitle().contains("升级文件下载中")) return false;
+        window = &w;
+        w.CmdCancel->click();
+        return true;
+    });
+    u.f->updater->CmdUpdate_Click();
+
+    const QString kCancel = QStringLiteral("取消下载？");
+    ASSERT_EQ(texts(u.fx.dialogs), (QStringList{kIntro, kInstall, kCancel, kDownloaded}));
+    const auto& m = u.fx.dialogs.messages;
+    EXPECT_EQ(m[0].parent, u.f);  // the main window, still showing
+    EXPECT_TRUE(m[0].parentVisible);
+    // While the main window is hidden and no download window shows: a box of its own.
+    EXPECT_EQ(m[1].parent, nullptr);
+    EXPECT_EQ(m[3].parent, nullptr);
+    // Over the topmost download window while it shows.
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(m[2].parent, window);
+    EXPECT_TRUE(m[2].parentVisible);
+    EXPECT_EQ(u.fx.dialogs.Parent(), u.f);
+    EXPECT_TRUE(u.f->isVisible());
+    QFile::remove(updatehost::UpdateDataFolder() + "/WinRAR.exe");
 }
