@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libmediainfo-dev ffmpeg
-          libcurl4-gnutls-dev libgnutls28-dev libgtest-dev googletest fonts-wqy-microhei fonts-noto-cjk
+          libcurl4-gnutls-dev libgnutls28-dev zlib1g-dev libgtest-dev googletest fonts-wqy-microhei fonts-noto-cjk
           qt6-image-formats-plugins xvfb xauth xdotool)
 missing=()
 for p in "${PACKAGES[@]}"; do

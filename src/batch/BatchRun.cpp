@@ -20,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -28,6 +29,8 @@
 #include <QPushButton>
 
 namespace {
+
+constexpr int kWritebackMs = 100;
 
 enum Col { ColFileName = 0, ColFolder = 1, ColWidth = 2, ColHeight = 3, ColPartnerFile = 4, ColStatus = 5 };
 
@@ -338,8 +341,17 @@ void BatchRun::JudgeOutput(bool encoderSucceeded) {
 
 bool BatchRun::Attempt(const EncoderCommand& command, CycleOrder order) {
     const bool showSize = f_.ChOther->isChecked();
+    // A result that will replace its source is flushed before it does; what
+    // the encoder has written so far goes to disk while it works on.
+    const bool replaces = !f_.ChSaveAs->isChecked() || s_.RunOutputFile != s_.OutputPath;
+    QElapsedTimer sinceWriteback;
+    sinceWriteback.start();
     const EncoderRun started = StartEncoder(f_, command);
-    const EncoderRun run = WaitForEncoder(f_, started, order, [this, showSize] {
+    const EncoderRun run = WaitForEncoder(f_, started, order, [&, this, showSize] {
+        if (replaces && sinceWriteback.elapsed() >= kWritebackMs) {
+            fileops::StartWriteback(s_.RunOutputFile);
+            sinceWriteback.restart();
+        }
         if (!showSize) return;
         if (fileops::FileSize(s_.RunOutputFile) >= 0) s_.OutSizeMB = result::MeasureOutSizeMB(s_.RunOutputFile);
         SetStatus(result::ReplacingText(s_.OutSizeMB, ElapsedText(s_.RowStart)));

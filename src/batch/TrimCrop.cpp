@@ -1,5 +1,6 @@
 #include "batch/TrimCrop.h"
 
+#include "batch/FastPng.h"
 #include "common/NumberText.h"
 #include "platform/FileOps.h"
 
@@ -105,7 +106,7 @@ bool ZoomPic(const QString& source, const QString& target, int width, int height
     if (img.isNull()) return false;
     if (width >= 1 && height >= 1 && (img.width() != width || img.height() != height))
         img = img.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (img.save(target, "PNG")) return true;
+    if (fastpng::Save(img, target)) return true;
     fileops::DeleteFile(target);
     return false;
 }

@@ -37,6 +37,13 @@ std::optional<FileId> IdOf(const QString& path) {
     return FileId{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
 }
 
+void StartWriteback(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    ::close(fd);
+}
+
 bool DeleteFile(const QString& path) {
     if (path.isEmpty()) return true;
     const QByteArray p = QFile::encodeName(path);

@@ -13,6 +13,10 @@ bool FolderExists(const QString& path);
 bool Exists(const QString& path);
 // Size in bytes; -1 when it cannot be read.
 long long FileSize(const QString& path);
+// Starts writing the file's changed pages to disk without waiting for them,
+// so that a later flush has little left to do.
+void StartWriteback(const QString& path);
+
 // True when the file is gone afterwards (or was never there).
 bool DeleteFile(const QString& path);
 // Creates the folder and every missing level; true when it exists afterwards.

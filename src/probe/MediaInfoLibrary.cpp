@@ -73,8 +73,10 @@ namespace {
 // released on every way out. Library calls are serialised: "Complete" is one
 // setting for the whole library, not per handle, so a probe on another thread
 // must not switch it between Option and Inform.
+// parseSpeed: how much of the file the library reads, from 0 (the headers
+// and indexes only) to 1 (everything).
 template <class Use>
-void withOpened(const MediaInfoApi& api, const QString& file, Use use) {
+void withOpened(const MediaInfoApi& api, const QString& file, const wchar_t* parseSpeed, Use use) {
     static std::mutex sequence;
     const std::lock_guard<std::mutex> lock(sequence);
     const Utf8LocaleScope utf8;
@@ -88,6 +90,7 @@ void withOpened(const MediaInfoApi& api, const QString& file, Use use) {
             api.Delete(handle);
         }
     } release{api, handle};
+    api.Option(handle, L"ParseSpeed", parseSpeed);
     const std::wstring name = file.toStdWString();
     use(handle, api.Open(handle, name.c_str()));
 }
@@ -98,7 +101,7 @@ QString FetchReport(const MediaInfoApi& api, const QString& file, ReportKind kin
     if (!api.Loaded()) return {};
     QString out;
     // An unreadable file just gives a report without the labels.
-    withOpened(api, file, [&](void* handle, std::size_t) {
+    withOpened(api, file, L"0.5", [&](void* handle, std::size_t) {
         api.Option(handle, L"Complete", kind == ReportKind::Complete ? L"1" : L"");
         const wchar_t* report = api.Inform(handle, 0);
         if (report) out = QString::fromWCharArray(report);  // copied before the handle goes
@@ -109,7 +112,9 @@ QString FetchReport(const MediaInfoApi& api, const QString& file, ReportKind kin
 Fields FetchFields(const MediaInfoApi& api, const QString& file, const std::vector<FieldQuery>& queries) {
     Fields out;
     if (!api.HasFields()) return out;
-    withOpened(api, file, [&](void* handle, std::size_t opened) {
+    // Streams and durations stand in the headers; reading a large file's
+    // media as well would cost more than the encoder's whole copy of it.
+    withOpened(api, file, L"0", [&](void* handle, std::size_t opened) {
         if (!opened) return;
         out.opened = true;
         for (int kind = 0; kind < 4; ++kind)

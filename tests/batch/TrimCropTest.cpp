@@ -1,3 +1,4 @@
+#include "batch/FastPng.h"
 #include "batch/TrimCrop.h"
 #include "filelist/IntakeRules.h"
 #include "support/Media.h"
@@ -124,4 +125,29 @@ TEST(TrimCrop, EveryOfferedCoverFormatScales) {
         EXPECT_LT(mid.red(), 40);
         EXPECT_GT(mid.blue(), 200);
     }
+}
+
+TEST(FastPng, EveryPixelReadsBackAsItWasWritten) {
+    QTemporaryDir dir;
+    // Small (one strip) and large (several), odd sizes, with and without alpha.
+    for (const QSize size : {QSize(7, 3), QSize(1921, 1081), QSize(1, 700)}) {
+        for (const bool alpha : {false, true}) {
+            SCOPED_TRACE(QString("%1x%2 alpha %3").arg(size.width()).arg(size.height()).arg(alpha).toStdString());
+            QImage img(size, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    img.setPixel(x, y, qRgba((x * 7 + y) & 255, (x * y) & 255, (y * 3) & 255, alpha ? (x + y) & 255 : 255));
+            const QString path = dir.filePath("p.png");
+            ASSERT_TRUE(fastpng::Save(img, path));
+            QImage back(path);
+            ASSERT_FALSE(back.isNull());
+            EXPECT_EQ(back.hasAlphaChannel(), alpha);
+            const QImage::Format f = alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+            EXPECT_TRUE(back.convertToFormat(f) == img.convertToFormat(f));
+            // The encoder reads it too.
+            EXPECT_TRUE(media::Ffmpeg({"-i", path, "-f", "null", "-"}));
+        }
+    }
+    EXPECT_FALSE(fastpng::Save(QImage(), dir.filePath("none.png")));
+    EXPECT_FALSE(fastpng::Save(QImage(4, 4, QImage::Format_RGB32), dir.filePath("no/such/folder/x.png")));
 }

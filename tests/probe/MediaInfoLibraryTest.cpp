@@ -67,7 +67,7 @@ struct LibraryTest : ::testing::Test {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     std::vector<QString> sequence(const QString& complete) const {
-        return {"New", "Open " + file, "Option Complete=" + complete, "Inform", "Close", "Delete"};
+        return {"New", "Option ParseSpeed=0.5", "Open " + file, "Option Complete=" + complete, "Inform", "Close", "Delete"};
     }
 };
 
@@ -98,8 +98,8 @@ TEST_F(LibraryTest, HandleIsReleasedWhenTheProbeFails) {
     EXPECT_EQ(GetVideoSizeAndBitrate(fake(), file, w, h), std::nullopt);
     EXPECT_EQ(GetVideoFrameRateAndBitrate(fake(), file, fps), std::nullopt);
     EXPECT_DOUBLE_EQ(GetMediaDuration(fake(), file), 0);
-    EXPECT_EQ(calls.size(), 18u);
-    EXPECT_EQ(std::vector<QString>(calls.end() - 6, calls.end()), sequence("1"));
+    EXPECT_EQ(calls.size(), 21u);
+    EXPECT_EQ(std::vector<QString>(calls.end() - 7, calls.end()), sequence("1"));
 
     informFails = false;
     newFails = true;

@@ -1,0 +1,157 @@
+// One large video replaced in place: the program's row against a plain
+// script doing the same work.
+//
+// A 1080p, 60 s, 25 Mb/s H.264 video (about 190 MB) is made at run time. Each
+// round puts a fresh copy in place, runs a mode-2 in-place row through the
+// main window (cover scaling, the read-back, the flush and the rename
+// included), then puts another fresh copy in place and runs the very same
+// encoder command followed by a rename, as `ffmpeg ... && mv` would. Prints
+// both wall times per round and the median ratio.
+#include "app/Form1.h"
+#include "app/VbCombo.h"
+#include "batch/BatchRun.h"
+#include "filelist/FileGrid.h"
+#include "filelist/FileListController.h"
+#include "platform/FileOps.h"
+#include "platform/LinuxShell.h"
+#include "support/Fakes.h"
+#include "support/FormFixture.h"
+#include "support/Headless.h"
+#include "support/Media.h"
+#include "support/OwnProcesses.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+class BenchShell : public LinuxShell {
+public:
+    std::vector<QStringList> starts;
+    void Open(const QString&, const QString&) override {}
+    void SelectInFileManager(const QString&) override {}
+    int Start(const QString& program, const QStringList& args, const QString& workDir, long long* pid) override {
+        starts.push_back(args);
+        return LinuxShell::Start(program, args, workDir, pid);
+    }
+};
+
+bool runPlain(const QString& exe, const QStringList& args, const QString& workDir) {
+    std::vector<QByteArray> store{QFile::encodeName(exe)};
+    for (const QString& a : args) store.push_back(a.toUtf8());
+    std::vector<char*> argv;
+    for (auto& s : store) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    for (int fd = 0; fd <= 2; ++fd) posix_spawn_file_actions_addopen(&fa, fd, "/dev/null", fd ? O_WRONLY : O_RDONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&fa, QFile::encodeName(workDir).constData());
+    pid_t pid = 0;
+    const int r = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (r != 0) return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct Round {
+    double program = 0, plain = 0;
+    bool ok = false;
+};
+
+Round measure(const QString& master, const QString& cover, const QString& workDir) {
+    Round r;
+    QTemporaryDir programDir;
+    PlaceEncoderLibrary(programDir.path());
+    FakeDialogs dialogs;
+    BenchShell shell;
+    OwnProcessList processes;
+    FakeSettings settings;
+    FakeAppControl control;
+    Form1 form(programDir.path(), Services{&dialogs, &shell, &processes, &settings, &control});
+    if (!form.Form_Load()) return r;
+    form.CmbType->SetListIndex(2);
+    form.CmbSize->SetListIndex(0);
+    form.LBase->setText(cover);
+    form.ChSaveAs->setChecked(false);
+    const QString video = workDir + "/big.mp4";
+    fileops::CopyFile(master, video);
+    FileListController::AddRow(form, QStringList{"big.mp4", workDir, "1920", "1080", cover}.join('\t'));
+
+    QElapsedTimer wall;
+    wall.start();
+    form.batch->CmdDo_Click();
+    r.program = wall.nsecsElapsed() / 1e9;
+    r.ok = form.MSF->TextMatrix(1, 5) == "Ok" && shell.starts.size() == 1;
+
+    // The same command, then the rename, over a fresh copy.
+    fileops::CopyFile(master, video);
+    const QString exe = programDir.path() + "/Mezzor.exe";
+    const QString tmp = programDir.path() + "/Tmp.mp4";
+    wall.restart();
+    if (runPlain(exe, shell.starts.front(), programDir.path()))
+        std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(video).constData());
+    r.plain = wall.nsecsElapsed() / 1e9;
+    return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir config;
+    UseHeadlessEnvironment(config.path());
+    QApplication app(argc, argv);
+
+    QTemporaryDir store;
+    const QString master = store.path() + "/master.mp4";
+    const QString cover = store.path() + "/cover.jpg";
+    std::printf("making the 1080p, 60 s, 25 Mb/s video...\n");
+    std::fflush(stdout);
+    if (!media::Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=25:duration=60", "-f", "lavfi", "-i",
+                        "sine=duration=60", "-c:v", "libx264", "-preset", "ultrafast", "-b:v", "25M", "-maxrate",
+                        "25M", "-bufsize", "50M", "-c:a", "aac", "-shortest", master}) ||
+        !media::MakePicture(cover, 400, 300)) {
+        std::fprintf(stderr, "could not make the test media\n");
+        return 1;
+    }
+    std::printf("video: %.1f MB\n", fileops::FileSize(master) / 1e6);
+
+    // The work folder and the program folder share the temporary file system,
+    // as a program beside the user's videos would.
+    QTemporaryDir work;
+    const int rounds = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
+    measure(master, cover, work.path());  // warm the caches
+    std::vector<Round> all;
+    for (int i = 0; i < rounds; ++i) {
+        const Round r = measure(master, cover, work.path());
+        std::printf("  round %d: program %.3f s, plain %.3f s, ratio %.3f%s\n", i + 1, r.program, r.plain,
+                    r.program / r.plain, r.ok ? "" : "  (row not Ok)");
+        all.push_back(r);
+    }
+    std::sort(all.begin(), all.end(),
+              [](const Round& a, const Round& b) { return a.program / a.plain < b.program / b.plain; });
+    const Round& m = all[all.size() / 2];
+    std::printf("in place, one 190 MB video, median of %d rounds\n", rounds);
+    std::printf("  program's row   %.3f s\n", m.program);
+    std::printf("  ffmpeg && mv    %.3f s\n", m.plain);
+    std::printf("  ratio           %.3f  (target <= 1.15)\n", m.program / m.plain);
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) > 0) std::printf("  load average    %.2f\n", load[0]);
+    return 0;
+}
