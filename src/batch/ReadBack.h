@@ -33,8 +33,8 @@ Facts Read(const QString& path, container::Mechanism mechanism);
 struct Expectation {
     // Seconds the output must last (0 when unknown: the source states none).
     double duration = 0;
-    // The source was cut: the length comes from the trim, not the source,
-    // and the audio frames are fewer.
+    // The source was cut: the length comes from the trim (at least that,
+    // at most the source's), and the audio frames are fewer.
     bool trimmed = false;
     int covers = 1;
 };

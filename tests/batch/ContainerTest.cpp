@@ -209,3 +209,64 @@ TEST(Containers, TheMechanismFollowsTheExtension) {
     for (const QString name : {"covers.jpg", "my_cover.jpg", "logo.png", "font.ttf", ""})
         EXPECT_FALSE(container::IsCoverAttachmentName(name)) << name.toStdString();
 }
+
+TEST(Containers, TrimCropAndReencodingWorkOnEveryMechanism) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.png"), "red", 80, 60));
+    w.form().LBase->setText(w.Path("cover.png"));
+    const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-g", "5", "-c:a", "aac"};
+    const Kind mkv{"t.mkv", h264 + QStringList{"-c:s", "ass"}, true, true, true};
+    const Kind mov{"t.mov", h264, true};
+    const auto place = [&](const Kind& k) {
+        ASSERT_TRUE(makeMedia(w.work.path(), k));
+        FileListController::ClearList(w.form());
+        w.AddVideo(k.file, w.Path("cover.png"));
+    };
+
+    // A trim by percentages: 10 % off each end of 2 s.
+    w.form().ChCutTime->setChecked(true);
+    w.form().TTimeCut->setText("10%,10%");
+    for (const Kind& k : {mkv, mov}) {
+        SCOPED_TRACE("trim " + k.file.toStdString());
+        place(k);
+        const double d = media::Duration(w.Path(k.file));
+        w.Run();
+        EXPECT_EQ(w.Status(1), "Ok");
+        // Copied from the key frame before the cut, whole subtitle lines kept.
+        EXPECT_GE(media::Duration(w.Path(k.file)), 0.8 * d - 0.05);
+        EXPECT_LT(media::Duration(w.Path(k.file)), d);
+        EXPECT_EQ(coversOf(w.Path(k.file), k.matroska), 1);
+    }
+    w.form().ChCutTime->setChecked(false);
+
+    // A crop re-encodes through the filter.
+    w.form().ChCutSize->setChecked(true);
+    w.form().TSizeCut->setText("10,10,10,10");
+    for (const Kind& k : {mkv, mov}) {
+        SCOPED_TRACE("crop " + k.file.toStdString());
+        place(k);
+        w.Run();
+        EXPECT_EQ(w.Status(1), "Ok");
+        EXPECT_EQ(StreamSize(w.Path(k.file), false), QSize(300, 220));
+        EXPECT_EQ(coversOf(w.Path(k.file), k.matroska), 1);
+        EXPECT_TRUE(media::DecodesCleanly(w.Path(k.file)));
+    }
+    w.form().ChCutSize->setChecked(false);
+
+    // The re-encoding options.
+    w.form().ChOther->setChecked(true);
+    w.form().CmbSize->SetText("400x240");
+    for (const Kind& k : {mkv, mov}) {
+        SCOPED_TRACE("re-encode " + k.file.toStdString());
+        place(k);
+        w.Run();
+        EXPECT_TRUE(w.Status(1).startsWith("Ok！")) << w.Status(1).toStdString();
+        EXPECT_EQ(StreamSize(w.Path(k.file), false), QSize(400, 240));
+        EXPECT_EQ(coversOf(w.Path(k.file), k.matroska), 1);
+        if (k.subtitles) EXPECT_EQ(media::AttachmentBytes(w.Path(k.file), "own.ttf"), fontBytes());
+        EXPECT_TRUE(media::DecodesCleanly(w.Path(k.file)));
+    }
+}

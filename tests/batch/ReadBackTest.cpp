@@ -79,11 +79,19 @@ TEST(ReadBack, ToleranceGrowsWithLength) {
     EXPECT_TRUE(readback::Judge(source, out, Lasting(3600)));
     out.streams.duration = 3500;
     EXPECT_FALSE(readback::Judge(source, out, Lasting(3600)));
-    // A trim sets the length; an unknown length is not judged.
-    out.streams.duration = 30.1;
+    // A trim sets the least length; copied streams may run on to the source's.
     Expectation trimmed = Lasting(30);
     trimmed.trimmed = true;
-    EXPECT_TRUE(readback::Judge(source, out, trimmed));
+    for (const double d : {29.8, 30.1, 33.0, 3600.0}) {
+        out.streams.duration = d;
+        EXPECT_TRUE(readback::Judge(source, out, trimmed)) << d;
+    }
+    for (const double d : {29.6, 3700.0}) {
+        out.streams.duration = d;
+        EXPECT_FALSE(readback::Judge(source, out, trimmed)) << d;
+    }
+    // An unknown length is not judged.
+    out.streams.duration = 30.1;
     EXPECT_TRUE(readback::Judge(source, out, Lasting(0)));
 }
 
