@@ -299,9 +299,15 @@ Mp3Layout ReadMp3Layout(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return out;
     out.readable = true;
-    const QByteArray all = f.readAll();
-    const auto* u = reinterpret_cast<const unsigned char*>(all.constData());
-    long long n = all.size();
+    // Mapped rather than read: an audio book runs to hundreds of megabytes.
+    long long n = f.size();
+    QByteArray copy;
+    const unsigned char* u = n > 0 ? f.map(0, n) : nullptr;
+    if (!u) {
+        copy = f.readAll();
+        u = reinterpret_cast<const unsigned char*>(copy.constData());
+        n = copy.size();
+    }
     long long at = 0;
     // ID3v2 tags (sometimes more than one) before the audio.
     while (at + 10 <= n && std::memcmp(u + at, "ID3", 3) == 0 && u[at + 3] >= 2 && u[at + 3] <= 4) {
@@ -312,7 +318,8 @@ Mp3Layout ReadMp3Layout(const QString& path) {
         out.id3v2 = true;
         const bool unsynced = u[at + 5] & 0x80;
         if (!unsynced) {
-            const auto types = pictureTypesIn(all.mid(at + 10, tagSize), major);
+            const QByteArray tag(reinterpret_cast<const char*>(u + at + 10), static_cast<int>(tagSize));
+            const auto types = pictureTypesIn(tag, major);
             out.pictureTypes.insert(out.pictureTypes.end(), types.begin(), types.end());
         }
         at += 10 + tagSize + (footer ? 10 : 0);
