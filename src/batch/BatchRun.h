@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <utility>
 
 class Form1;
 class EncoderCommand;
@@ -61,6 +62,8 @@ private:
     Form1& f_;
     RunState s_;
     bool chOtherWasEnabled_ = true;
+    // CmdAbout and CmdUpdate as the run found them.
+    std::pair<bool, bool> windowButtonsWereEnabled_{true, false};
     bool running_ = false;
     ScaledCover lastScaled_;
 };

@@ -100,7 +100,8 @@ QString Updater::PollArchiver() {
 
 void Updater::ShowMainWindow() {
     f_.show();
-    f_.Frame1->setEnabled(true);
+    // Only what the flow itself disabled: an add may still hold Frame1.
+    if (frame1WasEnabled_) f_.Frame1->setEnabled(true);
 }
 
 void Updater::CmdUpdate_Click() {
@@ -114,6 +115,7 @@ void Updater::CmdUpdate_Click() {
                     kTitle, MsgIcon::Information, MsgButtons::Ok);
     KeepRunning keepRunning;
     f_.hide();
+    frame1WasEnabled_ = f_.Frame1->isEnabled();
     f_.Frame1->setEnabled(false);
 
     const QString dataFolder = updatehost::UpdateDataFolder();
