@@ -192,7 +192,8 @@ void Intake::CmdAddMp4_Click() {
 }
 
 void Intake::CmdCover_Click() {
-    if (f_.ChAutoMatch->isChecked()) {
+    // The mode switch only hides the box outside mode 1; it counts only there.
+    if (f_.ProcessingMode() == OneCoverPerVideo && f_.ChAutoMatch->isChecked()) {
         const QString folder = BrowseForFolder(*f_.services.dialogs, f_.AppPathGlobal,
                                                QStringLiteral("请指定自动同名匹配的视频封面图所在的源文件夹"),
                                                f_.LInDir->text());
