@@ -5,6 +5,7 @@
 #include "platform/QtSettings.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,12 +15,15 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -124,6 +128,39 @@ TEST(Shell, StartReportsMissingProgramsAndKeepsArgumentsWhole) {
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));  // written inside the working folder
     EXPECT_EQ(QString::fromUtf8(f.readAll()), "a\" -y \"b| lead|名字 😀|");
+}
+
+namespace {
+// Takes the desktop's opening of addresses, so nothing is really opened.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    explicit UrlRecorder(const QStringList& schemes) : schemes_(schemes) {
+        for (const QString& s : schemes_) QDesktopServices::setUrlHandler(s, this, "take");
+    }
+    ~UrlRecorder() override {
+        for (const QString& s : schemes_) QDesktopServices::unsetUrlHandler(s);
+    }
+    std::vector<std::string> urls;
+public slots:
+    void take(const QUrl& url) { urls.push_back(url.toString().toStdString()); }
+
+private:
+    QStringList schemes_;
+};
+}  // namespace
+
+TEST(Shell, OpenTakesALocalPathAsAFileWhateverItsName) {
+    UrlRecorder recorder({"file", "http", "https", "re", "clip"});
+    LinuxShell shell;
+    shell.Open("Re: x.mp4", "/v");
+    shell.Open("clip:final.mp4", "/v");
+    shell.Open("a.mp4", "");     // a file in the root
+    shell.Open("/out/", "");     // a folder
+    shell.Open("https://example.invalid/downs/x.rar", "");
+    EXPECT_EQ(recorder.urls, (std::vector<std::string>{"file:///v/Re: x.mp4", "file:///v/clip:final.mp4",
+                                                        "file:///a.mp4", "file:///out/",
+                                                        "https://example.invalid/downs/x.rar"}));
 }
 
 TEST(FileOps, OrdinaryFilesFoldersAndPaths) {
@@ -241,3 +278,5 @@ TEST(Dialogs, EscapeAndClosingChooseTheEscapeButton) {
     EXPECT_EQ(answerBox(MsgButtons::OkCancel, 1, -1, escape), MsgResult::Cancel);
     EXPECT_EQ(answerBox(MsgButtons::Ok, 0, -1, escape), MsgResult::Ok);
 }
+
+#include "PlatformTest.moc"
