@@ -19,7 +19,7 @@ namespace {
 }  // namespace
 
 TEST(ChosenRates, VideoAndAudioRatesGovernTheOutput) {
-    static QTemporaryDir store;
+    QTemporaryDir store;
     const QString master = store.path() + "/detailed.mp4";
     ASSERT_TRUE(media::MakeDetailedVideo(master, 320, 240, 4));
 
