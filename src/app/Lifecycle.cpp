@@ -33,8 +33,9 @@ bool Form1::Form_Load() {
     if (anotherInstanceRunning(*services.processes)) {
         const MsgResult r = services.dialogs->Message(
             QStringLiteral("程序正在运行中，禁止重复运行！\r\n是——放弃重复运行\r\n否——强制终止正在运行中的本程序"),
-            QStringLiteral("消息"), MsgIcon::Exclamation, MsgButtons::YesNo, 0);
-        if (r != MsgResult::Yes) KillProcessByName(*services.processes, program::ExeName);
+            QStringLiteral("消息"), MsgIcon::Exclamation, MsgButtons::YesNo, 0, 0);
+        // Escape or closing the box is the safe "是": only a chosen "否" kills.
+        if (r == MsgResult::No) KillProcessByName(*services.processes, program::ExeName);
         return false;
     }
 

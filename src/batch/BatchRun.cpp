@@ -110,6 +110,11 @@ void BatchRun::EnterRunState() {
     f_.Frame1->setEnabled(false);
     f_.ChOther->setEnabled(false);
     f_.Frame4->setEnabled(false);
+    // The window buttons outside the frames rest too: the update flow or the
+    // About box would otherwise run inside a row's wait.
+    windowButtonsWereEnabled_ = {f_.CmdAbout->isEnabled(), f_.CmdUpdate->isEnabled()};
+    f_.CmdAbout->setEnabled(false);
+    f_.CmdUpdate->setEnabled(false);
 
     if (f_.ProcessingMode() == FrameAsCover && f_.ChFileNameAs->isChecked() && !f_.ChDelRecover->isChecked())
         PrepareCoverCanvas(f_, s_);
@@ -572,4 +577,6 @@ void BatchRun::FinishBatch() {
     f_.CmdStop->hide();
     f_.Frame4->setEnabled(f_.ChOther->isChecked());
     f_.ChOther->setEnabled(chOtherWasEnabled_);
+    f_.CmdAbout->setEnabled(windowButtonsWereEnabled_.first);
+    f_.CmdUpdate->setEnabled(windowButtonsWereEnabled_.second);
 }

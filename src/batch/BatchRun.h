@@ -9,6 +9,7 @@
 #include <QObject>
 #include <functional>
 #include <set>
+#include <utility>
 
 class Form1;
 class EncoderCommand;
@@ -86,6 +87,8 @@ private:
     Form1& f_;
     RunState s_;
     bool chOtherWasEnabled_ = true;
+    // CmdAbout and CmdUpdate as the run found them.
+    std::pair<bool, bool> windowButtonsWereEnabled_{true, false};
     bool running_ = false;
     ScaledCover lastScaled_;
     // By identity (links) and by path (a source replaced in place is a new

@@ -64,9 +64,10 @@ std::optional<QString> percentSizePiece(const QString& text, const EncodeProbes&
     p.remove(QLatin1Char('%'));
     const auto percent = num::WholeTextNumber(p);
     if (!percent) return std::nullopt;
-    // W * p / 100 of whole numbers is exact in a double, so the floor is too.
-    const auto w = num::ToInt32(std::floor(size->width * *percent / 100.0));
-    const auto h = num::ToInt32(std::floor(size->height * *percent / 100.0));
+    // The quotient first: 1370 at 70 % is 1370 * 0.7 = 958.999..., so 958.
+    const double share = *percent / 100.0;
+    const auto w = num::ToInt32(std::floor(size->width * share));
+    const auto h = num::ToInt32(std::floor(size->height * share));
     if (!w || !h) return std::nullopt;
     const long long w2 = evenUp(*w), h2 = evenUp(*h);
     if (w2 > 2147483647LL || h2 > 2147483647LL) return std::nullopt;
@@ -140,17 +141,29 @@ std::optional<QString> BuildEncodeOptions(const EncodeControls& c, const EncodeP
         out += *piece;
     }
 
+    // A chosen rate must govern: the encoder's quality mode (-crf) would
+    // override it, and a plain average overshoots on short clips, so the rate
+    // also caps the peaks. A rate of 0 asks for nothing and keeps the
+    // compression.
+    bool rateGoverns = false;
     if (c.vbitIndex != 0) {
         const auto br = videoBitrate(c, probes);
-        if (br) out += QStringLiteral(" -b:v %1k ").arg(*br);
-        else if (!lenient) return std::nullopt;
+        if (br && *br > 0) {
+            out += QStringLiteral(" -b:v %1k -maxrate %1k -bufsize %2k ").arg(*br).arg(2 * *br);
+            rateGoverns = true;
+        } else if (br) {
+            out += QStringLiteral(" -b:v %1k ").arg(*br);
+        } else if (!lenient) {
+            return std::nullopt;
+        }
     }
 
     // A list without a chosen item has no text to pass on.
     if (c.frmsIndex != 0 && !c.frmsText.trimmed().isEmpty())
         out += QStringLiteral(" -r ") + c.frmsText + QStringLiteral(" ");
 
-    if (c.abitIndex >= 1) {
+    const bool audioRate = c.abitIndex >= 1;
+    if (audioRate) {
         out += QStringLiteral(" -b:a ") + c.abitText + QStringLiteral("k ");
         audioCopy.clear();
     }
@@ -159,8 +172,10 @@ std::optional<QString> BuildEncodeOptions(const EncodeControls& c, const EncodeP
         audioCopy.clear();
     }
 
-    out += QStringLiteral(" -preset fast -crf ") + c.compText + QStringLiteral(" -q:v 0 -q:a 0 ") + audioCopy +
-           QStringLiteral(" -y ");
+    // -q:a puts the audio encoder into its quality mode, which ignores -b:a.
+    out += QStringLiteral(" -preset fast") + (rateGoverns ? QString() : QStringLiteral(" -crf ") + c.compText) +
+           QStringLiteral(" -q:v 0") + (audioRate ? QString() : QStringLiteral(" -q:a 0")) + QStringLiteral(" ") +
+           audioCopy + QStringLiteral(" -y ");
     return out;
 }
 

@@ -5,10 +5,13 @@
 // With ChOther unchecked the result is " -q:v 0 -q:a 0 -c copy -y " (stream
 // copy). Otherwise it is built piece by piece from the option lists; every
 // piece begins and ends with a blank, so neighbours stand two blanks apart:
-//   size " -s W:H ", video bit rate " -b:v Nk ", frame rate " -r <item> ",
-//   audio bit rate " -b:a Nk ", sample rate " -ar N ", then
+//   size " -s W:H ", video bit rate " -b:v Nk -maxrate Nk -bufsize 2Nk "
+//   (" -b:v 0k " for a rate of 0), frame rate " -r <item> ", audio bit rate
+//   " -b:a Nk ", sample rate " -ar N ", then
 //   " -preset fast -crf <comp> -q:v 0 -q:a 0 " + (" -acodec copy " unless an
 //   audio setting is chosen) + " -y ".
+// A video bit rate above 0 drops " -crf <comp>" and an audio bit rate drops
+// " -q:a 0": either would override the chosen rate.
 //
 // Nothing is returned when the build fails (a probe fails, a typed bit rate is
 // not a number, a value leaves the 32-bit range); the batch run then keeps the

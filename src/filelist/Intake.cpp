@@ -66,6 +66,10 @@ void Intake::inform(const QString& text) {
     f_.services.dialogs->Message(text, kTitle, MsgIcon::Information, MsgButtons::Ok);
 }
 
+void Intake::addRow(const QStringList& cells) {
+    if (CellsFitARow(cells)) FileListController::AddRow(f_, RowText(cells));
+}
+
 void Intake::setWorking(QWidget* button, bool working) {
     if (working) {
         f_.Frame1->setEnabled(false);
@@ -79,26 +83,26 @@ void Intake::setWorking(QWidget* button, bool working) {
 }
 
 bool Intake::videoRow(int mode, const QString& name, const QString& folder, const QString& fullPath,
-                      CoverMatcher& covers, const QStringList& coverExts, QString& row) {
+                      CoverMatcher& covers, const QStringList& coverExts, QStringList& cells) {
     const QString w = f_.ProbeWidth, h = f_.ProbeHeight;
     switch (mode) {
         case FrameToPicture:
-            row = RowText({PictureNameOf(name), folder, w, h, fullPath});
+            cells = {PictureNameOf(name), folder, w, h, fullPath};
             return true;
         case FrameAsCover:
-            row = RowText({name, folder, w, h});
+            cells = {name, folder, w, h};
             return true;
         case OneCoverPerVideo:
             if (f_.ChAutoMatch->isChecked()) {
                 const QString coverFolder = f_.LBase->text();
                 const QString cover = covers.Find(coverFolder, StemOf(name), coverExts);
                 if (cover.isEmpty()) return false;
-                row = RowText({name, folder, w, h, coverFolder + QLatin1Char('/') + cover});
+                cells = {name, folder, w, h, coverFolder + QLatin1Char('/') + cover};
                 return true;
             }
             [[fallthrough]];
         default:
-            row = RowText({name, folder, w, h, f_.LBase->text()});
+            cells = {name, folder, w, h, f_.LBase->text()};
             return true;
     }
 }
@@ -164,10 +168,10 @@ void Intake::CmdAddMp4_Click() {
     CoverMatcher covers;
     if (isSingleFile(fileName)) {
         probe(fileName);
-        QString row;
+        QStringList cells;
         if (videoRow(mode, fileops::NameOf(fileName), fileops::FolderOf(fileName), fileName, covers,
-                     AddCoverExtensions(), row))
-            FileListController::AddRow(f_, row);
+                     AddCoverExtensions(), cells))
+            addRow(cells);
     } else {
         // Several files, or nothing usable (a hidden file chosen alone gives
         // a folder part and no names).
@@ -180,9 +184,9 @@ void Intake::CmdAddMp4_Click() {
             const QString full = folder + QLatin1Char('/') + name;
             probe(full);
             // The mode and the list may have changed during the last yield.
-            QString row;
-            if (videoRow(f_.ProcessingMode(), name, folder, full, covers, AddCoverExtensions(), row))
-                FileListController::AddRow(f_, row);
+            QStringList cells;
+            if (videoRow(f_.ProcessingMode(), name, folder, full, covers, AddCoverExtensions(), cells))
+                addRow(cells);
             if (!yield()) return;
         }
     }
@@ -192,7 +196,8 @@ void Intake::CmdAddMp4_Click() {
 }
 
 void Intake::CmdCover_Click() {
-    if (f_.ChAutoMatch->isChecked()) {
+    // The mode switch only hides the box outside mode 1; it counts only there.
+    if (f_.ProcessingMode() == OneCoverPerVideo && f_.ChAutoMatch->isChecked()) {
         const QString folder = BrowseForFolder(*f_.services.dialogs, f_.AppPathGlobal,
                                                QStringLiteral("请指定自动同名匹配的视频封面图所在的源文件夹"),
                                                f_.LInDir->text());
@@ -241,14 +246,13 @@ void Intake::CmdCover_Click() {
     probe(f_.LBase->text());
     const QString w = f_.ProbeWidth, h = f_.ProbeHeight;
     if (isSingleFile(fileName)) {
-        FileListController::AddRow(
-            f_, RowText({fileops::NameOf(fileName), fileops::FolderOf(fileName), w, h, f_.LBase->text()}));
+        addRow({fileops::NameOf(fileName), fileops::FolderOf(fileName), w, h, f_.LBase->text()});
     } else {
         setWorking(f_.CmdCover, true);
         const QStringList parts = SplitFileNameText(fileName);
         for (int i = 1; i < parts.size(); ++i) {
             if (parts[i].isEmpty()) continue;
-            FileListController::AddRow(f_, RowText({parts[i], parts.first(), w, h, f_.LBase->text()}));
+            addRow({parts[i], parts.first(), w, h, f_.LBase->text()});
             if (!yield()) return;
         }
     }
@@ -365,15 +369,15 @@ bool Intake::scanFiles(Scan& scan, const QString& folder, const FolderListing& l
         const QString fileFolder = fileops::FolderOf(full);
         // Read afresh for every file: a mode switch may have happened during the last yield.
         const int mode = f_.ProcessingMode();
-        QString row;
+        QStringList cells;
         bool add = true;
         if (mode == SeriesFromOneVideo) {
-            row = RowText({name, fileFolder, f_.ProbeWidth, f_.ProbeHeight, f_.LBase->text()});
+            cells = {name, fileFolder, f_.ProbeWidth, f_.ProbeHeight, f_.LBase->text()};
         } else {
             probe(full);
-            add = videoRow(mode, name, fileFolder, full, *scan.covers, ScanCoverExtensions(), row);
+            add = videoRow(mode, name, fileFolder, full, *scan.covers, ScanCoverExtensions(), cells);
         }
-        if (add) FileListController::AddRow(f_, row);
+        if (add) addRow(cells);
         if (!yield()) return false;
     }
     return true;
@@ -395,7 +399,7 @@ void Intake::MSF_OLEDragDrop(const QStringList& paths) {
         const QString name = fileops::NameOf(item);
         if (!DropFilterKeeps(name, f_.VideoFilter)) continue;
         probe(item);
-        FileListController::AddRow(f_, RowText({name, fileops::FolderOf(item), f_.ProbeWidth, f_.ProbeHeight}));
+        addRow({name, fileops::FolderOf(item), f_.ProbeWidth, f_.ProbeHeight});
     }
     inform(QStringLiteral("文件加载完毕！"));
     FileGrid* g = f_.MSF;

@@ -49,7 +49,9 @@ private:
     // The cells of a video row by mode; false when a mode-1 auto-match finds
     // no cover, so no row is added.
     bool videoRow(int mode, const QString& name, const QString& folder, const QString& fullPath,
-                  intake::CoverMatcher& covers, const QStringList& coverExts, QString& row);
+                  intake::CoverMatcher& covers, const QStringList& coverExts, QStringList& cells);
+    // Adds the row unless a cell holds a character that a row cannot carry.
+    void addRow(const QStringList& cells);
     void probe(const QString& path);
     // Lets the window breathe; false when it has been closed meanwhile.
     bool yield();

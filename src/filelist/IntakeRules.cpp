@@ -41,4 +41,11 @@ QStringList SplitFileNameText(const QString& fileName) { return fileName.split(Q
 
 QString RowText(const QStringList& cells) { return cells.join(QLatin1Char('\t')); }
 
+bool CellsFitARow(const QStringList& cells) {
+    for (const QString& cell : cells)
+        for (const QChar c : cell)
+            if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n')) return false;
+    return true;
+}
+
 }  // namespace intake

@@ -32,5 +32,8 @@ QStringList SplitFileNameText(const QString& fileName);
 
 // Cells joined by tabs, the way rows enter the list.
 QString RowText(const QStringList& cells);
+// False when a cell holds a Tab (it would split the cell and shift the rest
+// of the row), a CR or an LF: such a file is not listed.
+bool CellsFitARow(const QStringList& cells);
 
 }  // namespace intake

@@ -119,4 +119,10 @@ void ModeSwitch::CmbType_Click() {
 
     f_.ChMp3->setChecked(false);
     f_.ChMp3->setEnabled(mode == SeriesFromOneVideo || mode == OneCoverPerVideo || mode == OneCoverForAllVideos);
+
+    // Modes 3 and 4 take only videos, and ChMp3's reaction leaves their
+    // headers alone: none may still name Mp3 files from the mode before.
+    if (mode == FrameAsCover || mode == FrameToPicture)
+        for (int c : {0, 1, 4})
+            g->SetTextMatrix(0, c, g->TextMatrix(0, c).replace(QStringLiteral("Mp3"), QStringLiteral("视频")));
 }

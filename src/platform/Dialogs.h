@@ -2,6 +2,7 @@
 // Message boxes, file dialogs, the folder picker and the beep, behind one
 // interface so tests can answer them from a script.
 #include <QString>
+#include <vector>
 
 class QWidget;
 
@@ -27,8 +28,10 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
     // defaultButton: index of the default among the buttons, from 0.
+    // escapeButton: index of the button that Escape and closing the box
+    // choose; -1 for the box's cancelling button (see EscapeAnswer).
     virtual MsgResult Message(const QString& text, const QString& title, MsgIcon icon,
-                              MsgButtons buttons, int defaultButton = 0) = 0;
+                              MsgButtons buttons, int defaultButton = 0, int escapeButton = -1) = 0;
     // The FileName text: "" on cancel; one full path; or with multiple
     // selection the folder and the names separated by NUL characters.
     virtual QString OpenFile(const FileDialogRequest& request) = 0;
@@ -58,6 +61,12 @@ private:
     Dialogs& dialogs_;
     QWidget* old_;
 };
+
+// The answers of a box's buttons, in their order.
+std::vector<MsgResult> AnswersOf(MsgButtons buttons);
+// What Escape or closing the box answers: the button at escapeButton, else
+// Cancel, else No, else Abort, else the box's only button.
+MsgResult EscapeAnswer(MsgButtons buttons, int escapeButton = -1);
 
 // Converts a "描述|*.a;*.b|..." filter to the form of Qt's file dialog.
 QString ToQtFilter(const QString& filter);

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <cerrno>
@@ -16,12 +17,21 @@
 
 extern char** environ;
 
+namespace {
+// "scheme://...": a file name may hold a colon ("Re: x.mp4", "clip:final.mp4")
+// but never a "/", so no file in a folder can look like this.
+bool isWebAddress(const QString& t) {
+    static const QRegularExpression address(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    return address.match(t).hasMatch();
+}
+}  // namespace
+
 void LinuxShell::Open(const QString& target, const QString& workDir) {
     QString t = target;
     if (t.isEmpty()) t = "/";
-    const QUrl asUrl(t);
-    if (asUrl.isValid() && !asUrl.scheme().isEmpty() && asUrl.scheme().size() > 1 && !t.startsWith('/')) {
-        QDesktopServices::openUrl(asUrl);
+    // A file in a folder is always a local file, whatever its name looks like.
+    if (workDir.isEmpty() && isWebAddress(t)) {
+        QDesktopServices::openUrl(QUrl(t));
         return;
     }
     QString path = t;

@@ -28,8 +28,23 @@ QString FileNameText(const QStringList& paths, bool multiSelect) {
     return parts.join(QChar(0));
 }
 
+namespace {
+QMessageBox::StandardButton standardOf(MsgResult answer) {
+    switch (answer) {
+        case MsgResult::Ok: return QMessageBox::Ok;
+        case MsgResult::Cancel: return QMessageBox::Cancel;
+        case MsgResult::Yes: return QMessageBox::Yes;
+        case MsgResult::No: return QMessageBox::No;
+        case MsgResult::Retry: return QMessageBox::Retry;
+        case MsgResult::Abort: return QMessageBox::Abort;
+        case MsgResult::Ignore: return QMessageBox::Ignore;
+    }
+    return QMessageBox::NoButton;
+}
+}  // namespace
+
 MsgResult QtDialogs::Message(const QString& text, const QString& title, MsgIcon icon,
-                             MsgButtons buttons, int defaultButton) {
+                             MsgButtons buttons, int defaultButton, int escapeButton) {
     QMessageBox box(parent_);
     // Over a window that stays on top, the box must stay on top as well.
     if (parent_ && parent_->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
@@ -54,9 +69,8 @@ MsgResult QtDialogs::Message(const QString& text, const QString& title, MsgIcon 
     }
     for (auto b : list) box.addButton(b);
     if (defaultButton >= 0 && defaultButton < list.size()) box.setDefaultButton(list[defaultButton]);
-    // Closing the box counts as its cancelling button.
-    if (list.contains(QMessageBox::Cancel)) box.setEscapeButton(QMessageBox::Cancel);
-    else if (list.contains(QMessageBox::No)) box.setEscapeButton(QMessageBox::No);
+    // Escape and closing the box both choose its escape button.
+    box.setEscapeButton(standardOf(EscapeAnswer(buttons, escapeButton)));
     box.exec();
     auto clicked = box.standardButton(box.clickedButton());
     switch (clicked) {
@@ -69,9 +83,7 @@ MsgResult QtDialogs::Message(const QString& text, const QString& title, MsgIcon 
         case QMessageBox::Cancel: return MsgResult::Cancel;
         default: break;
     }
-    if (list.contains(QMessageBox::Cancel)) return MsgResult::Cancel;
-    if (list.contains(QMessageBox::No)) return MsgResult::No;
-    return MsgResult::Ok;
+    return EscapeAnswer(buttons, escapeButton);
 }
 
 QString QtDialogs::OpenFile(const FileDialogRequest& request) {

@@ -10,6 +10,7 @@ public:
     virtual ~Shell() = default;
     // A file, folder or web address with the desktop's default handler.
     // A relative file is taken inside workDir; an empty target opens "/".
+    // Only a "scheme://..." target without a workDir is a web address.
     virtual void Open(const QString& target, const QString& workDir = {}) = 0;
     // Shows the file's folder with the file selected (or just the folder).
     virtual void SelectInFileManager(const QString& file) = 0;

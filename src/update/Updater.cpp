@@ -101,7 +101,8 @@ QString Updater::PollArchiver() {
 
 void Updater::ShowMainWindow() {
     f_.show();
-    f_.Frame1->setEnabled(true);
+    // Only what the flow itself disabled: an add may still hold Frame1.
+    if (frame1WasEnabled_) f_.Frame1->setEnabled(true);
 }
 
 void Updater::CmdUpdate_Click() {
@@ -115,6 +116,7 @@ void Updater::CmdUpdate_Click() {
                     kTitle, MsgIcon::Information, MsgButtons::Ok);
     KeepRunning keepRunning;
     f_.hide();
+    frame1WasEnabled_ = f_.Frame1->isEnabled();
     f_.Frame1->setEnabled(false);
     // A box over the hidden window could come up where nobody sees it; the
     // download window puts its own boxes over itself.

@@ -55,4 +55,5 @@ private:
     void ShowMainWindow();
 
     Form1& f_;
+    bool frame1WasEnabled_ = true;
 };

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 QStringList headers(Form1& f) {
@@ -136,10 +138,14 @@ TEST(Startup, HardwareDecoderSettings) {
 }
 
 TEST(Startup, RefusesASecondInstance) {
-    for (MsgResult answer : {MsgResult::Yes, MsgResult::No}) {
+    // "是", "否", and Escape (or closing the box), which answers "是".
+    for (const std::optional<MsgResult> answer :
+         {std::optional<MsgResult>(MsgResult::Yes), std::optional<MsgResult>(MsgResult::No),
+          std::optional<MsgResult>()}) {
         FormFixture fx;
         fx.processes.running = {"init", "plindor", "plindor-helper"};
-        fx.dialogs.answers = {answer};
+        if (answer) fx.dialogs.answers = {*answer};
+        else fx.dialogs.escapes = 1;
         EXPECT_FALSE(fx.Load());
         ASSERT_EQ(fx.dialogs.messages.size(), 1u);
         const auto& m = fx.dialogs.messages[0];
@@ -147,8 +153,9 @@ TEST(Startup, RefusesASecondInstance) {
         EXPECT_EQ(m.buttons, MsgButtons::YesNo);
         EXPECT_EQ(m.icon, MsgIcon::Exclamation);
         EXPECT_EQ(m.defaultButton, 0);
-        if (answer == MsgResult::Yes) EXPECT_TRUE(fx.processes.killed.isEmpty());
-        else EXPECT_EQ(fx.processes.killed, QStringList{"plindor"});
+        EXPECT_EQ(m.escapeButton, 0);
+        if (answer == MsgResult::No) EXPECT_EQ(fx.processes.killed, QStringList{"plindor"});
+        else EXPECT_TRUE(fx.processes.killed.isEmpty());
         EXPECT_EQ(fx.form->Stb->PanelText(4), "状态：未就绪");  // nothing of the start-up ran
     }
 }

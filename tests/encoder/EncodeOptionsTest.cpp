@@ -13,6 +13,10 @@
 namespace {
 
 const QString kTail = " -preset fast -crf 23 -q:v 0 -q:a 0  -acodec copy  -y ";
+// With a video bit rate the compression gives way to it.
+const QString kRateTail = " -preset fast -q:v 0 -q:a 0  -acodec copy  -y ";
+
+QString rate(int kbps) { return QString(" -b:v %1k -maxrate %1k -bufsize %2k ").arg(kbps).arg(2 * kbps); }
 
 // Controls with everything at "keep" and compression 23.
 EncodeControls keepAll() {
@@ -94,6 +98,8 @@ TEST(EncodeOptions, PiecesAndTheirBlanks) {
          5000, " -s 1280:720 " + kTail, 1, 0},
         {"90 % is cut down", [](EncodeControls& c) { c.sizeIndex = 1, c.sizeText = "90%"; }, "1279", "719", 5000,
          " -s 1152:648 " + kTail, 1, 0},  // 1151.1 -> 1151 -> 1152; 647.1 -> 648
+        {"the quotient is formed first", [](EncodeControls& c) { c.sizeIndex = 3, c.sizeText = "70%"; }, "1370",
+         "90", 5000, " -s 958:62 " + kTail, 1, 0},  // 1370 * 0.7 = 958.999..., 90 * 0.7 = 62.999...
         {"listed size", [](EncodeControls& c) { c.sizeIndex = 13, c.sizeText = "1280x720"; }, "1", "1", 5000,
          " -s 1280:720 " + kTail, 0, 0},
         {"typed size without ?", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "100x100"; }, "1", "1", 5000,
@@ -101,15 +107,16 @@ TEST(EncodeOptions, PiecesAndTheirBlanks) {
         {"? without any number keeps the size", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "?x?"; },
          "1920", "1080", 5000, kTail, 1, 0},
         {"video bit rate 90 % in 32 bits", [](EncodeControls& c) { c.vbitIndex = 1, c.vbitText = "90%"; }, "1", "1",
-         40000, " -b:v 36000k " + kTail, 0, 1},
+         40000, rate(36000) + kRateTail, 0, 1},
         {"video bit rate rounds halves to even", [](EncodeControls& c) { c.vbitIndex = 5, c.vbitText = "50%"; }, "1",
-         "1", 4001, " -b:v 2000k " + kTail, 0, 1},
-        {"item 10 gives 0", [](EncodeControls& c) { c.vbitIndex = 10, c.vbitText = "自定义比如200"; }, "1", "1", 5000,
+         "1", 4001, rate(2000) + kRateTail, 0, 1},
+        {"item 10 gives 0 and keeps the compression",
+         [](EncodeControls& c) { c.vbitIndex = 10, c.vbitText = "自定义比如200"; }, "1", "1", 5000,
          " -b:v 0k " + kTail, 0, 1},
         {"typed video bit rate", [](EncodeControls& c) { c.vbitIndex = -1, c.vbitText = "300"; }, "1", "1", 5000,
-         " -b:v 300k " + kTail, 0, 0},
+         rate(300) + kRateTail, 0, 0},
         {"audio bit rate drops the audio copy", [](EncodeControls& c) { c.abitIndex = 5, c.abitText = "128"; }, "1",
-         "1", 5000, " -b:a 128k  -preset fast -crf 23 -q:v 0 -q:a 0  -y ", 0, 0},
+         "1", 5000, " -b:a 128k  -preset fast -crf 23 -q:v 0  -y ", 0, 0},
         {"sample rate drops the audio copy", [](EncodeControls& c) { c.arateIndex = 2, c.arateText = "44100"; }, "1",
          "1", 5000, " -ar 44100  -preset fast -crf 23 -q:v 0 -q:a 0  -y ", 0, 0},
         {"everything",
@@ -122,7 +129,7 @@ TEST(EncodeOptions, PiecesAndTheirBlanks) {
              c.compText = "0";
          },
          "1", "1", 5000,
-         " -s 1920:1080  -b:v 2500k  -r  12  -b:a 56k  -ar 16000  -preset fast -crf 0 -q:v 0 -q:a 0  -y ", 0, 0},
+         " -s 1920:1080 " + rate(2500) + " -r  12  -b:a 56k  -ar 16000  -preset fast -q:v 0  -y ", 0, 0},
     };
     for (const Case& k : cases) {
         EncodeControls c = keepAll();
@@ -201,7 +208,7 @@ TEST(EncodeOptions, ReadsTheWindowControls) {
     f.CmbARate->SetListIndex(0);
     f.CmbComp->SetListIndex(23);
     EXPECT_EQ(BuildEncodeOptions(f, "/nowhere.mp4"),
-              " -s 1280:720  -b:v 800k  -r  25  -b:a 128k  -preset fast -crf 23 -q:v 0 -q:a 0  -y ");
+              " -s 1280:720 " + rate(800) + " -r  25  -b:a 128k  -preset fast -q:v 0  -y ");
 
     // A source that cannot be probed fails a relative size.
     f.CmbSize->SetListIndex(5);

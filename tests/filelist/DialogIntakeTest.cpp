@@ -267,6 +267,45 @@ TEST_F(IntakeTest, CoverFolderPickKeepsTheOldFolderUnlessANewOneExists) {
     EXPECT_EQ(fx.dialogs.beeps, 0);
 }
 
+TEST_F(IntakeTest, AutoMatchCheckedInModeOneCountsNowhereElse) {
+    const QString v = Dir("v");
+    ASSERT_TRUE(PlaceVideo(v + "/a.mp4", 160, 120));
+    ASSERT_TRUE(PlacePicture(v + "/cover.png"));
+    const QString covers = Dir("covers");
+
+    // Mode 2: the cover button names a picture, and videos can then be added.
+    Mode(1);
+    f->ChAutoMatch->setChecked(true);
+    Mode(2);
+    ASSERT_TRUE(f->ChAutoMatch->isHidden());
+    fx.dialogs.folderAnswers = {covers};
+    fx.dialogs.fileAnswers = {v + "/cover.png", v + "/a.mp4"};
+    f->intake->CmdCover_Click();
+    EXPECT_TRUE(fx.dialogs.folderPrompts.isEmpty());
+    EXPECT_EQ(f->LBase->text(), v + "/cover.png");
+    ExpectLastInfo("基准封面图片文件已指定！");
+    f->intake->CmdAddMp4_Click();
+    ExpectLastInfo("视频文件添加完毕！");
+    EXPECT_EQ(Row(1), (QStringList{"a.mp4", v, "160", "120", v + "/cover.png", ""}));
+
+    // Mode 0: the cover button adds cover rows and leaves the base video alone.
+    Mode(1);
+    f->ChAutoMatch->setChecked(true);
+    Mode(0);
+    fx.dialogs.fileAnswers = {v + "/a.mp4", v + "/cover.png"};
+    f->intake->CmdAddMp4_Click();
+    f->intake->CmdCover_Click();
+    EXPECT_TRUE(fx.dialogs.folderPrompts.isEmpty());
+    EXPECT_EQ(f->LBase->text(), v + "/a.mp4");
+    ExpectLastInfo("封面图片文件添加完毕！");
+    EXPECT_EQ(Row(1), (QStringList{"cover.png", v, "160", "120", v + "/a.mp4", ""}));
+
+    // Back in mode 1 the box starts unchecked, as every switch into mode 1 leaves it.
+    Mode(1);
+    EXPECT_FALSE(f->ChAutoMatch->isChecked());
+    EXPECT_FALSE(f->ChAutoMatch->isHidden());
+}
+
 TEST_F(IntakeTest, AHiddenFileAloneAddsNothingButStillEnds) {
     const QString v = Dir("v");
     ASSERT_TRUE(PlaceVideo(v + "/.secret.mp4", 160, 120));

@@ -89,6 +89,15 @@ TEST(IntakeRules, StemsAndPictureNames) {
     }
 }
 
+TEST(IntakeRules, CellsWithTabsOrLineBreaksMakeNoRow) {
+    EXPECT_TRUE(CellsFitARow({"Re: x.mp4", "/v", "320", "240", "/c/clip:final.png"}));
+    EXPECT_TRUE(CellsFitARow({}));
+    for (const QString bad : {"a\tb.mp4", "a\rb.mp4", "a\nb.mp4"}) {
+        EXPECT_FALSE(CellsFitARow({bad, "/v", "1", "1"}));
+        EXPECT_FALSE(CellsFitARow({"a.mp4", "/v", "1", "1", "/c/" + bad}));
+    }
+}
+
 TEST(IntakeRules, DialogAnswersSplitAtNul) {
     EXPECT_EQ(SplitFileNameText(QString("/v") + QChar(0) + "a.mp4" + QChar(0) + "b.mp4"),
               (QStringList{"/v", "a.mp4", "b.mp4"}));

@@ -244,3 +244,51 @@ TEST_F(IntakeTest, InputAndOutputFolderButtons) {
                                                      "指定保存的文件夹"}));
     EXPECT_TRUE(fx.dialogs.messages.empty());
 }
+
+TEST_F(IntakeTest, NamesWithTabsOrLineBreaksAreListedByNoPath) {
+    const QString v = Dir("odd");
+    const QStringList odd{"Re\tx.mp4", "cr\rx.mp4", "lf\nx.mp4"};
+    for (const QString& n : odd + QStringList{"ok.mp4", "Re: y.mp4"}) Touch(v + "/" + n);
+    for (const QString& n : {"tab\tc.png", "ok.png"}) Touch(v + "/" + n);
+    const QString cover = Dir("c") + "/cover.png";
+    ASSERT_TRUE(PlacePicture(cover));
+    const auto expectOnly = [&](const QStringList& names) {
+        EXPECT_EQ(Names(), names);
+        for (int r = 1; r < f->MSF->Rows(); ++r) EXPECT_EQ(f->MSF->TextMatrix(r, 5), "") << r;
+        FileListController::ClearList(*f);
+    };
+
+    // The add dialog, one file at a time and several at once.
+    Mode(2);
+    f->LBase->setText(cover);
+    for (const QString& n : odd) {
+        fx.dialogs.fileAnswers = {v + "/" + n};
+        f->intake->CmdAddMp4_Click();
+        ExpectLastInfo("视频文件添加完毕！");
+    }
+    fx.dialogs.fileAnswers = {Multi(v, odd + QStringList{"ok.mp4", "Re: y.mp4"})};
+    f->intake->CmdAddMp4_Click();
+    expectOnly({"ok.mp4", "Re: y.mp4"});
+
+    // Cover rows of mode 0.
+    Mode(0);
+    ASSERT_TRUE(PlaceVideo(v + "/base.mp4", 160, 120));
+    f->LBase->setText(v + "/base.mp4");
+    fx.dialogs.fileAnswers = {v + "/tab\tc.png", Multi(v, {"tab\tc.png", "ok.png"})};
+    f->intake->CmdCover_Click();
+    f->intake->CmdCover_Click();
+    expectOnly({"ok.png"});
+
+    // The folder scan and the drop.
+    Mode(3);
+    f->LInDir->setText(v);
+    f->intake->CmdReadMp4_Click();
+    QStringList scanned = Names();
+    scanned.sort();
+    EXPECT_EQ(scanned, (QStringList{"Re: y.mp4", "base.mp4", "ok.mp4"}));
+    FileListController::ClearList(*f);
+    QStringList dropped;
+    for (const QString& n : odd + QStringList{"ok.mp4"}) dropped << v + "/" + n;
+    f->intake->MSF_OLEDragDrop(dropped);
+    expectOnly({"ok.mp4"});
+}

@@ -60,8 +60,32 @@ TEST(ModeConsequences, Mp3UncheckedByModeFourEnablesOtherAndCutSize) {
     EXPECT_FALSE(OwnEnabled(f.ChCutTime));
     EXPECT_EQ(f.CmdAddMp4->text(), "添加视频...");
     EXPECT_EQ(f.CmdReadMp4->text(), "读入视频");
-    // Mode 4 writes no headers and the reaction leaves them alone there.
-    EXPECT_EQ(f.MSF->TextMatrix(0, 0), "Mp3文件名");
+    // Mode 4 keeps mode 2's headers, but in their video forms.
+    EXPECT_EQ(headers(f), (QStringList{"视频文件名", "视频文件路径", "视频宽", "视频高", "图片文件", "状态"}));
+}
+
+TEST(ModeConsequences, FrameModesShowVideoHeadersAfterMp3) {
+    struct Case {
+        int from, to;
+        QStringList expected;
+    };
+    const QStringList video{"视频文件名", "视频文件路径", "视频宽", "视频高", "图片文件", "状态"};
+    const Case cases[] = {
+        {2, 3, video},
+        {1, 3, video},
+        {0, 3, video},
+        {1, 4, video},
+        // Mode 4 keeps mode 0's headers; its column 4 loses the Mp3 form.
+        {0, 4, {"封面文件名", "封面文件路径", "视频宽", "视频高", "视频文件", "状态"}},
+    };
+    for (const Case& k : cases) {
+        auto fx = loaded(k.from);
+        Form1& f = *fx->form;
+        f.ChMp3->setChecked(true);
+        f.CmbType->SetListIndex(k.to);
+        EXPECT_FALSE(f.ChMp3->isChecked());
+        EXPECT_EQ(headers(f), k.expected) << k.from << " to " << k.to;
+    }
 }
 
 TEST(ModeConsequences, Mp3UncheckedIntoModeZeroRewritesItsHeader) {

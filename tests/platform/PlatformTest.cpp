@@ -4,18 +4,26 @@
 #include "platform/QtDialogs.h"
 #include "platform/QtSettings.h"
 
+#include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
+#include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -122,6 +130,39 @@ TEST(Shell, StartReportsMissingProgramsAndKeepsArgumentsWhole) {
     EXPECT_EQ(QString::fromUtf8(f.readAll()), "a\" -y \"b| lead|名字 😀|");
 }
 
+namespace {
+// Takes the desktop's opening of addresses, so nothing is really opened.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    explicit UrlRecorder(const QStringList& schemes) : schemes_(schemes) {
+        for (const QString& s : schemes_) QDesktopServices::setUrlHandler(s, this, "take");
+    }
+    ~UrlRecorder() override {
+        for (const QString& s : schemes_) QDesktopServices::unsetUrlHandler(s);
+    }
+    std::vector<std::string> urls;
+public slots:
+    void take(const QUrl& url) { urls.push_back(url.toString().toStdString()); }
+
+private:
+    QStringList schemes_;
+};
+}  // namespace
+
+TEST(Shell, OpenTakesALocalPathAsAFileWhateverItsName) {
+    UrlRecorder recorder({"file", "http", "https", "re", "clip"});
+    LinuxShell shell;
+    shell.Open("Re: x.mp4", "/v");
+    shell.Open("clip:final.mp4", "/v");
+    shell.Open("a.mp4", "");     // a file in the root
+    shell.Open("/out/", "");     // a folder
+    shell.Open("https://example.invalid/downs/x.rar", "");
+    EXPECT_EQ(recorder.urls, (std::vector<std::string>{"file:///v/Re: x.mp4", "file:///v/clip:final.mp4",
+                                                        "file:///a.mp4", "file:///out/",
+                                                        "https://example.invalid/downs/x.rar"}));
+}
+
 TEST(FileOps, OrdinaryFilesFoldersAndPaths) {
     QTemporaryDir dir;
     const QString a = dir.path() + "/a.mp4";
@@ -190,3 +231,52 @@ TEST(Dialogs, FiltersAndFileNameTexts) {
     EXPECT_EQ(FileNameText({"/v/a.mp4", "/v/b.mp4"}, true), QString("/v") + QChar(0) + "a.mp4" + QChar(0) + "b.mp4");
     EXPECT_EQ(FileNameText({"/a.mp4", "/b.mp4"}, true), QString("/") + QChar(0) + "a.mp4" + QChar(0) + "b.mp4");
 }
+
+namespace {
+
+// Shows a real box and, once it is up, lets `act` answer it.
+MsgResult answerBox(MsgButtons buttons, int defaultButton, int escapeButton,
+                    const std::function<void(QWidget*)>& act) {
+    QtDialogs dialogs;
+    bool acted = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box || acted) return;
+        acted = true;
+        act(box);
+    });
+    poll.start(10);
+    return dialogs.Message("?", "消息", MsgIcon::Exclamation, buttons, defaultButton, escapeButton);
+}
+
+void key(QWidget* box, Qt::Key k) { QTest::keyClick(box, k); }
+
+}  // namespace
+
+TEST(Dialogs, EscapeAndClosingChooseTheEscapeButton) {
+    // The pure rule, for every set of buttons.
+    EXPECT_EQ(EscapeAnswer(MsgButtons::Ok), MsgResult::Ok);
+    EXPECT_EQ(EscapeAnswer(MsgButtons::OkCancel), MsgResult::Cancel);
+    EXPECT_EQ(EscapeAnswer(MsgButtons::YesNo), MsgResult::No);
+    EXPECT_EQ(EscapeAnswer(MsgButtons::YesNoCancel), MsgResult::Cancel);
+    EXPECT_EQ(EscapeAnswer(MsgButtons::RetryCancel), MsgResult::Cancel);
+    EXPECT_EQ(EscapeAnswer(MsgButtons::AbortRetryIgnore), MsgResult::Abort);
+    EXPECT_EQ(EscapeAnswer(MsgButtons::YesNo, 0), MsgResult::Yes);
+    EXPECT_EQ(EscapeAnswer(MsgButtons::YesNo, 5), MsgResult::No);  // out of range: the cancelling one
+
+    // Real boxes answered by keys and by closing.
+    const auto escape = [](QWidget* b) { key(b, Qt::Key_Escape); };
+    const auto close = [](QWidget* b) { b->close(); };
+    EXPECT_EQ(answerBox(MsgButtons::YesNo, 0, 0, escape), MsgResult::Yes);
+    EXPECT_EQ(answerBox(MsgButtons::YesNo, 0, 0, close), MsgResult::Yes);
+    EXPECT_EQ(answerBox(MsgButtons::YesNo, 0, 0, [](QWidget* b) { key(b, Qt::Key_N); }), MsgResult::No);
+    EXPECT_EQ(answerBox(MsgButtons::YesNo, 0, 0, [](QWidget* b) { key(b, Qt::Key_Return); }), MsgResult::Yes);
+    // Every other box keeps its cancelling answer.
+    EXPECT_EQ(answerBox(MsgButtons::YesNo, 0, -1, escape), MsgResult::No);
+    EXPECT_EQ(answerBox(MsgButtons::YesNo, 0, -1, close), MsgResult::No);
+    EXPECT_EQ(answerBox(MsgButtons::OkCancel, 1, -1, escape), MsgResult::Cancel);
+    EXPECT_EQ(answerBox(MsgButtons::Ok, 0, -1, escape), MsgResult::Ok);
+}
+
+#include "PlatformTest.moc"

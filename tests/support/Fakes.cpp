@@ -4,23 +4,20 @@
 
 namespace {
 MsgResult defaultAnswer(MsgButtons buttons, int def) {
-    std::vector<MsgResult> list;
-    switch (buttons) {
-        case MsgButtons::Ok: list = {MsgResult::Ok}; break;
-        case MsgButtons::OkCancel: list = {MsgResult::Ok, MsgResult::Cancel}; break;
-        case MsgButtons::YesNo: list = {MsgResult::Yes, MsgResult::No}; break;
-        case MsgButtons::YesNoCancel: list = {MsgResult::Yes, MsgResult::No, MsgResult::Cancel}; break;
-        case MsgButtons::RetryCancel: list = {MsgResult::Retry, MsgResult::Cancel}; break;
-        case MsgButtons::AbortRetryIgnore: list = {MsgResult::Abort, MsgResult::Retry, MsgResult::Ignore}; break;
-    }
+    const std::vector<MsgResult> list = AnswersOf(buttons);
     return def >= 0 && def < static_cast<int>(list.size()) ? list[static_cast<size_t>(def)] : list.front();
 }
 }  // namespace
 
 MsgResult FakeDialogs::Message(const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons,
-                               int defaultButton) {
-    messages.push_back({text, title, icon, buttons, defaultButton, parent_, parent_ && parent_->isVisible()});
+                               int defaultButton, int escapeButton) {
+    messages.push_back(
+        {text, title, icon, buttons, defaultButton, escapeButton, parent_, parent_ && parent_->isVisible()});
     if (onMessage) onMessage(messages.back());
+    if (escapes > 0) {
+        --escapes;
+        return EscapeAnswer(buttons, escapeButton);
+    }
     if (!answers.empty()) {
         const MsgResult r = answers.front();
         answers.pop_front();

@@ -21,6 +21,7 @@ struct RecordedMessage {
     MsgIcon icon;
     MsgButtons buttons;
     int defaultButton;
+    int escapeButton;
     // The window the box was shown over, and whether it was showing then.
     QWidget* parent = nullptr;
     bool parentVisible = false;
@@ -30,6 +31,9 @@ class FakeDialogs : public Dialogs {
 public:
     // Answers given in order; when none is queued, the default button's answer.
     std::deque<MsgResult> answers;
+    // How many of the next messages are dismissed with Escape (before any
+    // queued answer is used).
+    int escapes = 0;
     // Called when a message is shown, before it is answered (e.g. to act meanwhile).
     std::function<void(const RecordedMessage&)> onMessage;
     std::vector<RecordedMessage> messages;
@@ -40,7 +44,7 @@ public:
     int beeps = 0;
 
     MsgResult Message(const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons,
-                      int defaultButton) override;
+                      int defaultButton, int escapeButton) override;
     QString OpenFile(const FileDialogRequest& request) override;
     QString PickFolder(const QString& prompt, const QString& startFolder) override;
     void Beep() override { ++beeps; }

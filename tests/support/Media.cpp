@@ -39,6 +39,14 @@ bool MakeVideo(const QString& path, int width, int height, double fps, double se
     return Ffmpeg(args);
 }
 
+bool MakeDetailedVideo(const QString& path, int width, int height, double seconds) {
+    const QString size = QString("%1x%2").arg(width).arg(height);
+    return Ffmpeg({"-f", "lavfi", "-i", QString("testsrc2=size=%1:rate=25:duration=%2").arg(size).arg(seconds),
+                   "-f", "lavfi", "-i", QString("anoisesrc=duration=%1:color=white:amplitude=0.3").arg(seconds),
+                   "-vf", "noise=alls=20:allf=t", "-ac", "2", "-c:v", "libx264", "-preset", "ultrafast", "-crf", "23",
+                   "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "256k", "-shortest", path});
+}
+
 bool MakeMp3(const QString& path, double seconds) {
     return Ffmpeg({"-f", "lavfi", "-i", QString("sine=frequency=440:duration=%1").arg(seconds), "-c:a", "libmp3lame",
                    "-b:a", "64k", path});
@@ -85,6 +93,16 @@ int CountPackets(const QString& path, int streamIndex) {
 
 double Duration(const QString& path) {
     return Probe(path).value("format").toObject().value("duration").toString().toDouble();
+}
+
+double StreamBitRate(const QString& path, const QString& codecType) {
+    for (const auto& s : Probe(path).value("streams").toArray()) {
+        const QJsonObject o = s.toObject();
+        if (o.value("codec_type").toString() == codecType &&
+            o.value("disposition").toObject().value("attached_pic").toInt() == 0)
+            return o.value("bit_rate").toString().toDouble();
+    }
+    return 0;
 }
 
 QString Checksum(const QString& path) {

@@ -13,6 +13,9 @@ bool Ffmpeg(const QStringList& args);
 // An H.264/AAC video from lavfi test sources. extra goes before the output.
 bool MakeVideo(const QString& path, int width = 320, int height = 240, double fps = 25, double seconds = 1,
                const QStringList& extra = {});
+// A video with detail in every frame (moving pattern and noise) and stereo
+// noise for sound, so that a rate control can reach a chosen bit rate.
+bool MakeDetailedVideo(const QString& path, int width, int height, double seconds);
 // An MP3 tone.
 bool MakeMp3(const QString& path, double seconds = 1);
 // A picture of one colour (format by extension).
@@ -26,6 +29,9 @@ int CountAttachedPictures(const QString& path);
 // Packets of one stream (by index), counted by ffprobe.
 int CountPackets(const QString& path, int streamIndex);
 double Duration(const QString& path);
+// Bit rate in bit/s of the first stream of a type that is not an attached
+// picture, as ffprobe reports it; 0 when there is none.
+double StreamBitRate(const QString& path, const QString& codecType);
 // SHA-256 of a file's bytes, hex; empty when unreadable.
 QString Checksum(const QString& path);
 
