@@ -10,6 +10,7 @@
 #include "options/Interlocks.h"
 #include "options/ModeSwitch.h"
 #include "options/OptionValidators.h"
+#include "options/SizeSwap.h"
 #include "update/Updater.h"
 
 #include <QCheckBox>
@@ -63,6 +64,7 @@ Form1::Form1(const QString& appPath, Services svc, QWidget* parent)
     fileList = std::make_unique<FileListController>(*this);
     interlocks = std::make_unique<Interlocks>(*this);
     validators = std::make_unique<OptionValidators>(*this);
+    sizeSwap = std::make_unique<SizeSwap>(*ChSwap, *CmbSize);
     modeSwitch = std::make_unique<ModeSwitch>(*this);
     intake = std::make_unique<Intake>(*this);
     batch = std::make_unique<BatchRun>(*this);

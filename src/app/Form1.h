@@ -22,6 +22,7 @@ class FileListController;
 class ModeSwitch;
 class Interlocks;
 class OptionValidators;
+class SizeSwap;
 class Intake;
 class BatchRun;
 class Updater;
@@ -144,6 +145,7 @@ public:
     std::unique_ptr<ModeSwitch> modeSwitch;
     std::unique_ptr<Interlocks> interlocks;
     std::unique_ptr<OptionValidators> validators;
+    std::unique_ptr<SizeSwap> sizeSwap;
     std::unique_ptr<Intake> intake;
     std::unique_ptr<BatchRun> batch;
     std::unique_ptr<Updater> updater;

@@ -7,7 +7,6 @@
 #include "filelist/FileListController.h"
 #include "options/ModeSwitch.h"
 #include "options/OptionValidators.h"
-#include "options/Validators.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -26,7 +25,6 @@ Interlocks::Interlocks(Form1& form) : f_(form) {
     connect(f_.ChMp3, &QCheckBox::toggled, this, &Interlocks::ChMp3_Click);
     connect(f_.ChOther, &QCheckBox::toggled, this, &Interlocks::ChOther_Click);
     connect(f_.ChPercent, &QCheckBox::toggled, this, &Interlocks::ChPercent_Click);
-    connect(f_.ChSwap, &QCheckBox::toggled, this, &Interlocks::ChSwap_Click);
 }
 
 // Each reaction re-reads its own box: a nested reaction may have changed it.
@@ -127,21 +125,4 @@ void Interlocks::ChPercent_Click() {
     // The spinner steps 0..100, which only makes sense for a percentage.
     f_.UpDown1->setEnabled(f_.ChPercent->isChecked());
     f_.validators->TPos_Validate();
-}
-
-void Interlocks::ChSwap_Click() {
-    if (leaveSizeText_) return;
-    if (f_.CmbSize->ListIndex() == 0) return;
-    const auto swapped = validators::SwappedSize(f_.CmbSize->Text());
-    if (!swapped) return;  // a percentage, a "?" size, text being typed
-    // The swapped size keeps its item's index, so it still counts as a listed
-    // size: the change rule keeps ChSwap checked and a second click swaps back.
-    f_.CmbSize->SetTextKeepIndex(*swapped);
-}
-
-void Interlocks::UncheckSwapLeavingText() {
-    const bool was = leaveSizeText_;
-    leaveSizeText_ = true;
-    f_.ChSwap->setChecked(false);
-    leaveSizeText_ = was;
 }

@@ -19,14 +19,7 @@ public:
     void ChMp3_Click();
     void ChOther_Click();
     void ChPercent_Click();
-    void ChSwap_Click();
-
-    // Unchecks ChSwap because the size text is no longer a listed size (the
-    // user typed or picked something else): that text is the user's and is
-    // not swapped back.
-    void UncheckSwapLeavingText();
 
 private:
     Form1& f_;
-    bool leaveSizeText_ = false;
 };

@@ -2,7 +2,6 @@
 
 #include "app/Form1.h"
 #include "app/VbCombo.h"
-#include "options/Interlocks.h"
 #include "options/Validators.h"
 
 #include <QApplication>
@@ -45,8 +44,6 @@ std::optional<int> keyAscii(const QKeyEvent* e) {
 }  // namespace
 
 OptionValidators::OptionValidators(Form1& form) : f_(form) {
-    connect(f_.CmbSize, &VbCombo::Changed, this, &OptionValidators::CmbSize_Change);
-    connect(f_.CmbSize, &VbCombo::Clicked, this, &OptionValidators::CmbSize_Click);
     // An editable combo keeps the focus itself (its line edit forwards to it).
     for (QObject* o : std::initializer_list<QObject*>{f_.CmbSize, f_.CmbVBit, f_.TPos, f_.TSizeCut, f_.TTimeCut})
         o->installEventFilter(this);
@@ -97,27 +94,6 @@ bool OptionValidators::eventFilter(QObject* watched, QEvent* event) {
             break;
     }
     return QObject::eventFilter(watched, event);
-}
-
-void OptionValidators::applySwapRule() {
-    if (!validators::SwapAvailable({f_.CmbSize->Text(), f_.CmbSize->ListIndex()})) {
-        f_.interlocks->UncheckSwapLeavingText();
-        f_.ChSwap->setEnabled(false);
-    } else {
-        f_.ChSwap->setEnabled(true);
-    }
-}
-
-void OptionValidators::CmbSize_Change() { applySwapRule(); }
-
-void OptionValidators::CmbSize_Click() {
-    applySwapRule();
-    // A size picked while ChSwap stays checked is shown swapped as well, so
-    // that a checked ChSwap always means the sides are swapped.
-    if (f_.ChSwap->isChecked() && validators::SwapAvailable({f_.CmbSize->Text(), f_.CmbSize->ListIndex()})) {
-        if (const auto swapped = validators::SwappedSize(f_.CmbSize->Text()))
-            f_.CmbSize->SetTextKeepIndex(*swapped);
-    }
 }
 
 void OptionValidators::CmbSize_Validate() {

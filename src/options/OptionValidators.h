@@ -10,8 +10,6 @@ class OptionValidators : public QObject {
 public:
     explicit OptionValidators(Form1& form);
 
-    void CmbSize_Change();
-    void CmbSize_Click();
     void CmbSize_Validate();
     void CmbVBit_Validate();
     // KeyAscii is set to 0 when the key is dropped.
@@ -24,7 +22,5 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // ChSwap is usable only while a listed fixed size is shown.
-    void applySwapRule();
     Form1& f_;
 };

@@ -5,8 +5,8 @@
 #include "app/VbCombo.h"
 #include "filelist/FileGrid.h"
 #include "filelist/FileListController.h"
-#include "options/Interlocks.h"
 #include "options/OptionValidators.h"
+#include "options/SizeSwap.h"
 #include "support/FormFixture.h"
 #include "support/Printing.h"
 
@@ -295,14 +295,14 @@ TEST(Interlocks, SwapReactionRaisesSmallAndOddSides) {
     auto fx = loaded(2);
     Form1& f = *fx->form;
     f.CmbSize->SetText("961x199");
-    f.interlocks->ChSwap_Click();
+    f.sizeSwap->ChSwap_Click();
     EXPECT_EQ(f.CmbSize->Text(), "200x962");
 
     // Nothing to swap: item 0, a percentage, a "?" size.
     for (int i : {0, 3, 35}) {
         f.CmbSize->SetListIndex(i);
         const QString before = f.CmbSize->Text();
-        f.interlocks->ChSwap_Click();
+        f.sizeSwap->ChSwap_Click();
         EXPECT_EQ(f.CmbSize->Text(), before) << i;
     }
 }
