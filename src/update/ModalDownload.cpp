@@ -8,7 +8,7 @@ ModalDownload::ModalDownload(Services svc) : services(svc) {}
 ModalDownload::~ModalDownload() { UnloadWindows(); }
 
 frmDemo& ModalDownload::Demo() {
-    if (!demo_) demo_ = std::make_unique<frmDemo>(*this);
+    if (!demo_) demo_ = std::make_unique<frmDemo>(static_cast<RunningDownload&>(*this), services);
     return *demo_;
 }
 
@@ -24,7 +24,8 @@ bool ModalDownload::DownloadWithProgress(const QString& Url, const QString& Targ
     DownloadUrl = Url;
     DownloadTarget = Target;
 
-    dnLoad_ = std::make_unique<frmDnLoad>(*this);
+    dnLoad_ = std::make_unique<frmDnLoad>(static_cast<RunningDownload&>(*this), services, DownloadWindowCaption,
+                                          ConnectionWaitSeconds, Limits);
     {
         // The window stays on top: its questions must come up over it.
         DialogParent overWindow(*services.dialogs, dnLoad_.get());
@@ -34,3 +35,25 @@ bool ModalDownload::DownloadWithProgress(const QString& Url, const QString& Targ
     UnloadWindows();
     return DownloadPercent > 99;
 }
+
+void ModalDownload::ShowDownLoad(const QString& job) {
+    if (dnLoad_) dnLoad_->ShowDownLoad(job, nullptr, nullptr);
+}
+
+void ModalDownload::EchoCancelRequest() {
+    if (dnLoad_) dnLoad_->EchoCancelRequest();
+}
+
+double ModalDownload::BarPercent() const {
+    return dnLoad_ ? dnLoad_->ProgressBar1->Value() * 100 / dnLoad_->ProgressBar1->Max() : 0;
+}
+
+void ModalDownload::SettleCancelledFile(bool keep) {
+    if (dnLoad_) dnLoad_->SettleCancelledFile(keep);
+}
+
+void ModalDownload::RunSingleJob() { Demo().cmdDoSingleDownLoad_Click(); }
+
+void ModalDownload::RelayCancel() { Demo().CmdCancel_Click(); }
+
+void ModalDownload::AppendTrace(const QString& line) { Demo().AppendTrace(line); }

@@ -3,6 +3,7 @@
 // the message loop keeps running; the update flow's only way to fetch files.
 #include "platform/Services.h"
 #include "update/DownloadLimits.h"
+#include "update/RunningDownload.h"
 
 #include <QString>
 #include <memory>
@@ -10,10 +11,10 @@
 class frmDnLoad;
 class frmDemo;
 
-class ModalDownload {
+class ModalDownload : private RunningDownload {
 public:
     explicit ModalDownload(Services services);
-    ~ModalDownload();
+    ~ModalDownload() override;
 
     // True when the download finished. The window shows while it runs; a
     // confirmed cancel in it ends the program.
@@ -39,6 +40,18 @@ public:
     Services services;
 
 private:
+    // RunningDownload: what each form reaches of the other.
+    QString Url() const override { return DownloadUrl; }
+    QString Target() const override { return DownloadTarget; }
+    void MarkDone() override { DownloadPercent = 100; }
+    void ShowDownLoad(const QString& job) override;
+    void EchoCancelRequest() override;
+    double BarPercent() const override;
+    void SettleCancelledFile(bool keep) override;
+    void RunSingleJob() override;
+    void RelayCancel() override;
+    void AppendTrace(const QString& line) override;
+
     std::unique_ptr<frmDnLoad> dnLoad_;
     std::unique_ptr<frmDemo> demo_;
 };

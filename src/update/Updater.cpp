@@ -4,7 +4,6 @@
 #include "common/NumberText.h"
 #include "platform/FileOps.h"
 #include "platform/Settings.h"
-#include "update/frmDnLoad.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

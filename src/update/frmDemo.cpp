@@ -1,14 +1,14 @@
 #include "update/frmDemo.h"
 
-#include "update/ModalDownload.h"
-#include "update/frmDnLoad.h"
+#include "update/RunningDownload.h"
 
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-frmDemo::frmDemo(ModalDownload& owner) : QWidget(nullptr), owner_(owner) {
+frmDemo::frmDemo(RunningDownload& download, Services services)
+    : QWidget(nullptr), download_(download), services_(services) {
     setObjectName("frmDemo");
     cmdDoSingleDownLoad = new QPushButton(QStringLiteral("Single"), this);
     cmdDoSingleDownLoad->setObjectName("cmdDoSingleDownLoad");
@@ -22,18 +22,16 @@ frmDemo::frmDemo(ModalDownload& owner) : QWidget(nullptr), owner_(owner) {
 }
 
 void frmDemo::cmdDoSingleDownLoad_Click() {
-    const QString job = owner_.DownloadUrl + "|" + owner_.DownloadTarget + "|1|";
-    if (frmDnLoad* w = owner_.DnLoad()) w->ShowDownLoad(job, nullptr, nullptr);
+    download_.ShowDownLoad(download_.Url() + "|" + download_.Target() + "|1|");
 }
 
 void frmDemo::CmdCancel_Click() {
-    frmDnLoad* w = owner_.DnLoad();
-    if (w) w->EchoCancelRequest();
+    download_.EchoCancelRequest();
     QCoreApplication::processEvents();
     // A nearly finished file is kept under the target's name; anything less
     // is dropped. An earlier file stays unless replaced by a kept one.
-    if (w) w->SettleCancelledFile(w->ProgressBar1->Value() * 100 / w->ProgressBar1->Max() >= 98);
-    owner_.services.app->EndNow();
+    download_.SettleCancelledFile(download_.BarPercent() >= 98);
+    services_.app->EndNow();
 }
 
 void frmDemo::AppendTrace(const QString& line) {

@@ -1,9 +1,11 @@
 #pragma once
 // The download's hidden helper form: it builds the job text, relays a
 // confirmed cancel and keeps the trace log. Never shown.
+#include "platform/Services.h"
+
 #include <QWidget>
 
-class ModalDownload;
+class RunningDownload;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -11,7 +13,7 @@ class QPushButton;
 class frmDemo : public QWidget {
     Q_OBJECT
 public:
-    explicit frmDemo(ModalDownload& owner);
+    frmDemo(RunningDownload& download, Services services);
 
     // Builds "URL|target|1|" from the current download and runs it.
     void cmdDoSingleDownLoad_Click();
@@ -26,5 +28,6 @@ public:
     QPlainTextEdit* Text3;
 
 private:
-    ModalDownload& owner_;
+    RunningDownload& download_;
+    Services services_;
 };

@@ -1,7 +1,6 @@
 #include "update/frmDnLoad.h"
 
-#include "update/ModalDownload.h"
-#include "update/frmDemo.h"
+#include "update/RunningDownload.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -44,10 +43,15 @@ QString CutAtQuestionMark(const QString& target) {
     return q < 0 ? target : target.left(q);
 }
 
-frmDnLoad::frmDnLoad(ModalDownload& owner)
-    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), owner_(owner) {
+frmDnLoad::frmDnLoad(RunningDownload& download, Services services, const QString& caption,
+                     int connectionWaitSeconds, const TransferLimits& limits)
+    : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint),
+      download_(download),
+      services_(services),
+      connectionWaitSeconds_(connectionWaitSeconds),
+      limits_(limits) {
     setObjectName("frmDnLoad");
-    setWindowTitle(owner_.DownloadWindowCaption);
+    setWindowTitle(caption);
     setFixedSize(px(10230), px(1215));
 
     Label1 = new QLabel(QStringLiteral("正在检查文件下载相关信息中..."), this);
@@ -85,11 +89,11 @@ frmDnLoad::~frmDnLoad() = default;
 
 void frmDnLoad::CmdDL_Click() {
     throttle_.Reset();
-    owner_.Demo().cmdDoSingleDownLoad_Click();
+    download_.RunSingleJob();
 }
 
 QVariant frmDnLoad::ShowDownLoad(const QString& FileList, QWidget*, QObject*) {
-    mydl = std::make_unique<KorsDL>(*this, owner_.ConnectionWaitSeconds, owner_.Limits);
+    mydl = std::make_unique<KorsDL>(*this, connectionWaitSeconds_, limits_);
     connect(mydl.get(), &KorsDL::KorDLStart, this, &frmDnLoad::mydl_KorDLStart);
     connect(mydl.get(), &KorsDL::KorDLDone, this, &frmDnLoad::mydl_KorDLDone);
     connect(mydl.get(), &KorsDL::KorDLCrash, this, &frmDnLoad::mydl_KorDLCrash);
@@ -109,10 +113,10 @@ QVariant frmDnLoad::ShowDownLoad(const QString& FileList, QWidget*, QObject*) {
 }
 
 void frmDnLoad::CmdCancel_Click() {
-    if (owner_.services.dialogs->Message(QStringLiteral("取消下载？"), QStringLiteral("消息"), MsgIcon::Exclamation,
-                                         MsgButtons::OkCancel, 1) != MsgResult::Ok)
+    if (services_.dialogs->Message(QStringLiteral("取消下载？"), QStringLiteral("消息"), MsgIcon::Exclamation,
+                                   MsgButtons::OkCancel, 1) != MsgResult::Ok)
         return;
-    owner_.Demo().CmdCancel_Click();
+    download_.RelayCancel();
 }
 
 void frmDnLoad::EchoCancelRequest() {
@@ -127,7 +131,7 @@ void frmDnLoad::SetLabel1(const QString& text) { Label1->setText(text); }
 
 void frmDnLoad::SetProgressBar1(double fraction) { ProgressBar1->SetValue(fraction); }
 
-void frmDnLoad::AppendTrace(const QString& line) { owner_.Demo().AppendTrace(line); }
+void frmDnLoad::AppendTrace(const QString& line) { download_.AppendTrace(line); }
 
 void frmDnLoad::closeEvent(QCloseEvent* event) {
     // The close box is the cancel button: the same question, the same end.
@@ -140,7 +144,7 @@ void frmDnLoad::mydl_KorDLStart() { Label1->setText(QStringLiteral("下载动作
 void frmDnLoad::mydl_KorDLDone() {
     AppendTrace(QStringLiteral("KorDLDone Event Occurred"));
     Label1->setText(QStringLiteral("下载完毕！"));
-    owner_.DownloadPercent = 100;
+    download_.MarkDone();
 }
 
 void frmDnLoad::mydl_KorDLCrash(qint32, QString&, bool& Cancelled) {

@@ -1,5 +1,6 @@
 #pragma once
 // The topmost download window: status line, bar, cancel button.
+#include "platform/Services.h"
 #include "update/KorsDL.h"
 #include "update/StallThrottle.h"
 
@@ -8,7 +9,7 @@
 #include <QWidget>
 #include <memory>
 
-class ModalDownload;
+class RunningDownload;
 class QCheckBox;
 class QLabel;
 class QPushButton;
@@ -29,7 +30,9 @@ private:
 class frmDnLoad : public QWidget, public KorsDLHost {
     Q_OBJECT
 public:
-    explicit frmDnLoad(ModalDownload& owner);
+    // The window takes its caption and its transfer's limits when it opens.
+    frmDnLoad(RunningDownload& download, Services services, const QString& caption, int connectionWaitSeconds,
+              const TransferLimits& limits);
     ~frmDnLoad() override;
 
     // Runs the first job of "URL|target|flag|..." and blocks while it downloads.
@@ -67,7 +70,10 @@ private:
     void mydl_KorDLCancelled();
     void mydl_KorDLProg(qint32 KorBytesIn, qint32 KorTotalBytes);
 
-    ModalDownload& owner_;
+    RunningDownload& download_;
+    Services services_;
+    int connectionWaitSeconds_;
+    TransferLimits limits_;
     StallThrottle throttle_;
     QString target_;
 };
