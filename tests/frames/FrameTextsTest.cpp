@@ -171,18 +171,25 @@ TEST(OpeningClipTexts, TheFourCommandLines) {
     EXPECT_EQ(files->list, "/app/List.txt");
     EXPECT_FALSE(FilesFor("/app", "/v.d/noext"));
 
-    EXPECT_EQ(CutCommand("", "/v/a.mp4", "", 25, 812, "/app/Cut.mp4").Text(),
+    EXPECT_EQ(CutCommand("", "/v/a.mp4", "", "25", 812, "/app/Cut.mp4").Text(),
               " -i \"/v/a.mp4\"  -y -q:v 0 -r 25 -b:v 812k -acodec copy \"/app/Cut.mp4\"");
-    EXPECT_EQ(CutCommand("-ss 5 -t 92 ", "/v/a.mp4", " -filter_complex crop=x=1:y=2:w=3:h=4 ", 30, 100,
+    EXPECT_EQ(CutCommand("-ss 5 -t 92 ", "/v/a.mp4", " -filter_complex crop=x=1:y=2:w=3:h=4 ", "30000/1001", 100,
                          "/app/Cut.mp4")
                   .Text(),
-              "-ss 5 -t 92  -i \"/v/a.mp4\"  -filter_complex crop=x=1:y=2:w=3:h=4  -y -q:v 0 -r 30 -b:v 100k "
+              "-ss 5 -t 92  -i \"/v/a.mp4\"  -filter_complex crop=x=1:y=2:w=3:h=4  -y -q:v 0 -r 30000/1001 -b:v 100k "
               "-acodec copy \"/app/Cut.mp4\"");
-    EXPECT_EQ(HeadFramesCommand("/v/a.mp4", 25, 812, "/app/Temp.mp4").Text(),
-              "-ss 0 -t 0.5 -i \"/v/a.mp4\" -y -q:v 0 -r 25 -b:v 812k -acodec copy \"/app/Temp.mp4\"");
-    EXPECT_EQ(HeadOverlayCommand("/app/Temp.mp4", "/app/Tmp.png", 25, 812, "/app/Head.mp4").Text(),
-              "-i \"/app/Temp.mp4\" -i  \"/app/Tmp.png\" -filter_complex overlay=0:0 -y -q:v 0  -r 25 -b:v 812k "
-              "-q:a 0 -acodec copy \"/app/Head.mp4\"");
+    HeadCoding head;
+    head.rate = "25/2";
+    head.videoArgs = " -c:v libx264 -profile:v high -pix_fmt yuv420p";
+    EXPECT_EQ(HeadFramesCommand("/v/a.mp4", head, 812, "/app/Temp.mp4").Text(),
+              "-ss 0 -t 0.5 -i \"/v/a.mp4\" -y -q:v 0 -r 25/2 -b:v 812k -c:v libx264 -profile:v high -pix_fmt yuv420p "
+              "-acodec copy \"/app/Temp.mp4\"");
+    EXPECT_EQ(HeadOverlayCommand("/app/Temp.mp4", "/app/Tmp.png", "[1:v]scale=64:48[c];[0:v][c]overlay=0:0", head,
+                                 812, "/app/Head.mp4")
+                  .Text(),
+              "-i \"/app/Temp.mp4\" -i  \"/app/Tmp.png\" -filter_complex [1:v]scale=64:48[c];[0:v][c]overlay=0:0 -y "
+              "-q:v 0  -r 25/2 -b:v 812k -c:v libx264 -profile:v high -pix_fmt yuv420p -q:a 0 -acodec copy "
+              "\"/app/Head.mp4\"");
     EXPECT_EQ(ConcatCommand("/app/List.txt", "/out/a.mp4").Text(),
               "-safe 0 -f concat -i \"/app/List.txt\" -y -q:v 0 -q:a 0 -c copy \"/out/a.mp4\"");
     EXPECT_EQ(ConcatCommand("/app/List.txt", "/out/a.mp4").Arguments(),
