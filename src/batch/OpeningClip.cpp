@@ -123,8 +123,16 @@ std::optional<CropBox> CropBoxFor(const QString& sizeCut, const QString& widthCe
                    whole((100 - q[1] - q[3]) * *H / 100)};
 }
 
-QString CropText(const CropBox& b) {
-    return QStringLiteral(" -filter_complex crop=x=%1:y=%2:w=%3:h=%4 ").arg(b.x).arg(b.y).arg(b.width).arg(b.height);
+namespace {
+
+QString cropFilter(const CropBox& b) {
+    return QStringLiteral("crop=x=%1:y=%2:w=%3:h=%4").arg(b.x).arg(b.y).arg(b.width).arg(b.height);
+}
+
+}  // namespace
+
+QString CropText(const CropBox& box) {
+    return QStringLiteral(" -filter_complex ") + cropFilter(box) + QStringLiteral(" ");
 }
 
 std::optional<QString> CropText(const QString& sizeCut, const QString& widthCell, const QString& heightCell) {
@@ -167,6 +175,8 @@ std::optional<QString> ExactRate(const probe::VideoCoding& v) {
 }
 
 std::optional<HeadCoding> HeadCodingFor(const Body& body) {
+    const probe::StreamFacts& s = body.streams;
+    if (!s.opened || s.video != 1 || s.audio > 1 || s.text > 0) return std::nullopt;
     const probe::VideoCoding& v = body.video;
     const bool hevc = v.format == QLatin1String("HEVC");
     if (!v.found || (!hevc && v.format != QLatin1String("AVC"))) return std::nullopt;
@@ -219,10 +229,8 @@ std::optional<HeadCoding> HeadCodingFor(const Body& body) {
 }
 
 QString CoverFilter(const std::optional<CropBox>& crop, int width, int height) {
-    QString cover = QStringLiteral("[1:v]");
-    if (crop)
-        cover += QStringLiteral("crop=x=%1:y=%2:w=%3:h=%4,").arg(crop->x).arg(crop->y).arg(crop->width).arg(crop->height);
-    return cover + QStringLiteral("scale=%1:%2[c];[0:v][c]overlay=0:0").arg(width).arg(height);
+    const QString cut = crop ? cropFilter(*crop) + QLatin1Char(',') : QString();
+    return QStringLiteral("[1:v]") + cut + QStringLiteral("scale=%1:%2[c];[0:v][c]overlay=0:0").arg(width).arg(height);
 }
 
 EncoderCommand CutCommand(const QString& timeText, const QString& source, const QString& cropText,
@@ -325,6 +333,7 @@ probe::VideoTrack trackOf(const QString& path, container::Mechanism mechanism) {
 openingclip::Body bodyOf(const QString& path, container::Mechanism mechanism) {
     openingclip::Body body;
     body.video = probe::ReadVideoCoding(path);
+    body.streams = probe::ReadStreamFacts(path);
     body.mechanism = mechanism;
     body.timescale = trackOf(path, mechanism).timescale;
     return body;

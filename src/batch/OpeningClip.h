@@ -73,6 +73,7 @@ std::optional<QString> ExactRate(const probe::VideoCoding& video);
 // The film the head is joined to, as far as the head must repeat it.
 struct Body {
     probe::VideoCoding video;
+    probe::StreamFacts streams;
     container::Mechanism mechanism = container::Mechanism::None;
     long long timescale = 0;  // MP4 and QuickTime: the video track's
 };
@@ -87,10 +88,12 @@ struct HeadCoding {
     // with the head's sets, so they must be the body's own.
     bool sameParameterSets = false;
 };
-// Nothing when the body's coding cannot be repeated: a codec other than
-// H.264 (libx264) and HEVC (libx265), a profile or pixel format the encoder
-// cannot write, no frame rate or frame size, an MP4 or QuickTime body
-// without a readable time base, or a picture turned by rotation metadata.
+// Nothing when the body cannot be repeated: streams other than one video
+// and at most one audio (the head would carry only those, and subtitles
+// coded anew), a codec other than H.264 (libx264) and HEVC (libx265), a
+// profile or pixel format the encoder cannot write, no frame rate or frame
+// size, an MP4 or QuickTime body without a readable time base, or a picture
+// turned by rotation metadata.
 std::optional<HeadCoding> HeadCodingFor(const Body& body);
 
 // The overlay's filter: the cover cut like the film (when it is cropped)

@@ -108,7 +108,8 @@ VideoTrack videoTrackIn(const QByteArray& moov) {
             std::memcmp(moov.constData() + hdlr->payload + 8, "vide", 4) != 0)
             continue;
         v.found = true;
-        if (const Box* mdhd = find(inMdia, "mdhd")) {
+        const Box* mdhd = find(inMdia, "mdhd");
+        if (mdhd && mdhd->end > mdhd->payload) {
             const char* p = moov.constData() + mdhd->payload;
             const long long at = p[0] == 1 ? 20 : 12;  // after the creation and modification times
             if (mdhd->payload + at + 4 <= mdhd->end) v.timescale = be32(p + at);
