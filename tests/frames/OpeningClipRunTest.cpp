@@ -187,10 +187,6 @@ struct ClipRun : RealWindow {
     QString SavedAs(const QString& name) const { return f->LDir->text() + name; }
 };
 
-}  // namespace
-
-namespace {
-
 // Every film gets its head; in place the file is replaced, saved as the
 // source stays as it was.
 void RunEverydayFilms(bool saveAs) {
