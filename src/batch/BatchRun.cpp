@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "batch/Containers.h"
 #include "batch/CoverCommands.h"
+#include "batch/OpeningClip.h"
 #include "batch/OutputNaming.h"
 #include "batch/ResultCheck.h"
 #include "batch/RowSteps.h"
@@ -456,11 +457,6 @@ BatchRun::RowEnd BatchRun::ReplaceCover() {
     expect_ = readback::Expectation{};
     expect_.trimmed = f_.ChCutTime->isChecked();
     expect_.duration = expect_.trimmed ? s_.TrimLength : source_.streams.duration;
-    if (openingClip) {
-        // The clip puts the cover in front of the film, not into its tags.
-        expect_.covers = 0;
-        if (expect_.duration > 0) expect_.duration += 0.5;
-    }
 
     covercmd::Inputs in;
     in.sourceFile = s_.SourceFile;
@@ -487,6 +483,9 @@ BatchRun::RowEnd BatchRun::ReplaceCover() {
         PreprocessVideo(f_, s_, s_.SourceFile, s_.GrabbedFrameFile, s_.RunOutputFile, f_.MSF->Rows() - 1,
                         s_.CurrentRow);
         if (f_.IsClosed()) return DropOutput(), RowEnd::WindowClosed;
+        // The cover is put in front of the film, not into its tags: the
+        // output is judged as the head and the film it was joined to.
+        expect_ = openingclip::JoinExpectation(source_.streams, probe::ReadStreamFacts(s_.ClipBody), s_.ClipTrimLength);
         JudgeOutput(s_.LastRunOk);
         ok = s_.OutSizeMB > 0;
     } else {

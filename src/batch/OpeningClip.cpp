@@ -6,13 +6,16 @@
 #include "encoder/EncoderRun.h"
 #include "filelist/FileGrid.h"
 #include "platform/FileOps.h"
+#include "probe/FileStructure.h"
 #include "probe/MediaProbe.h"
 
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace openingclip {
 
@@ -35,10 +38,64 @@ std::optional<std::vector<double>> percentParts(const QString& text, int count) 
     return v;
 }
 
-QString whole(double v) { return num::Text(num::RoundHalfEven(v, 0)); }
+int whole(double v) { return static_cast<int>(num::RoundHalfEven(v, 0)); }
 
-QString rateTail(int fps, long kbps) {
-    return QString::number(fps) + QStringLiteral(" -b:v ") + QString::number(kbps);
+QString rateTail(const QString& rate, long kbps) { return rate + QStringLiteral(" -b:v ") + QString::number(kbps); }
+
+std::optional<long long> positive(const QString& text) {
+    bool ok = false;
+    const long long v = text.toLongLong(&ok);
+    return ok && v > 0 ? std::optional<long long>(v) : std::nullopt;
+}
+
+QString fraction(long long num, long long den) {
+    const long long g = std::gcd(num, den);
+    num /= g;
+    den /= g;
+    return den == 1 ? QString::number(num) : QString::number(num) + QLatin1Char('/') + QString::number(den);
+}
+
+// libx264's names for the library's H.264 profiles.
+std::optional<QString> x264Profile(const QString& name) {
+    static const std::pair<const char*, const char*> names[] = {
+        {"Baseline", "baseline"}, {"Constrained Baseline", "baseline"}, {"Main", "main"},
+        {"High", "high"},         {"High 10", "high10"},                {"High 4:2:2", "high422"},
+        {"High 4:4:4 Predictive", "high444"},
+    };
+    for (const auto& n : names)
+        if (name == QLatin1String(n.first)) return QString::fromLatin1(n.second);
+    return std::nullopt;
+}
+
+// The encoder's pixel format for the library's colour facts; nothing for
+// layouts the encoder cannot write (RGB, 4:1:1, 12 bits in H.264, ...).
+std::optional<QString> pixelFormat(const probe::VideoCoding& v, bool hevc) {
+    const int depth = v.bitDepth.isEmpty() ? 8 : v.bitDepth.toInt();
+    if (depth != 8 && depth != 10 && !(hevc && depth == 12)) return std::nullopt;
+    const QString bits = depth == 8 ? QString() : QString::number(depth) + QStringLiteral("le");
+    if (v.colorSpace == QLatin1String("Y")) return QStringLiteral("gray") + bits;
+    if (v.colorSpace != QLatin1String("YUV")) return std::nullopt;
+    QString layout;
+    if (v.chromaSubsampling == QLatin1String("4:2:0")) layout = QStringLiteral("420");
+    else if (v.chromaSubsampling == QLatin1String("4:2:2")) layout = QStringLiteral("422");
+    else if (v.chromaSubsampling == QLatin1String("4:4:4")) layout = QStringLiteral("444");
+    else return std::nullopt;
+    // Full-range 8-bit pictures decode as the "j" formats; anything else
+    // would be converted to limited range on the way.
+    const bool full = depth == 8 && v.colourRange == QLatin1String("Full");
+    return (full ? QStringLiteral("yuvj") : QStringLiteral("yuv")) + layout + QStringLiteral("p") + bits;
+}
+
+// The encoder's name for where chroma samples sit; decoders assume "left"
+// for 4:2:0 when a stream says nothing, so saying nothing is said outright.
+QString chromaLocation(const QString& position) {
+    static const char* const names[] = {"left", "center", "topleft", "top", "bottomleft", "bottom"};
+    if (position.startsWith(QLatin1String("Type "))) {
+        bool ok = false;
+        const int type = position.mid(5).toInt(&ok);
+        if (ok && type >= 0 && type < 6) return QString::fromLatin1(names[type]);
+    }
+    return QStringLiteral("unspecified");
 }
 
 }  // namespace
@@ -56,56 +113,158 @@ std::optional<ClipFiles> FilesFor(const QString& programFolder, const QString& s
     return f;
 }
 
-std::optional<QString> CropText(const QString& sizeCut, const QString& widthCell, const QString& heightCell) {
+std::optional<CropBox> CropBoxFor(const QString& sizeCut, const QString& widthCell, const QString& heightCell) {
     const auto p = percentParts(sizeCut, 4);
     const auto W = num::WholeTextNumber(widthCell);
     const auto H = num::WholeTextNumber(heightCell);
     if (!p || !W || !H) return std::nullopt;
     const std::vector<double>& q = *p;
-    return QStringLiteral(" -filter_complex crop=x=") + whole(q[0] * *W / 100) + QStringLiteral(":y=") +
-           whole(q[1] * *H / 100) + QStringLiteral(":w=") + whole((100 - q[0] - q[2]) * *W / 100) +
-           QStringLiteral(":h=") + whole((100 - q[1] - q[3]) * *H / 100) + QStringLiteral(" ");
+    return CropBox{whole(q[0] * *W / 100), whole(q[1] * *H / 100), whole((100 - q[0] - q[2]) * *W / 100),
+                   whole((100 - q[1] - q[3]) * *H / 100)};
 }
 
-std::optional<QString> TimeText(const QString& timeCut, double duration) {
+namespace {
+
+QString cropFilter(const CropBox& b) {
+    return QStringLiteral("crop=x=%1:y=%2:w=%3:h=%4").arg(b.x).arg(b.y).arg(b.width).arg(b.height);
+}
+
+}  // namespace
+
+QString CropText(const CropBox& box) {
+    return QStringLiteral(" -filter_complex ") + cropFilter(box) + QStringLiteral(" ");
+}
+
+std::optional<QString> CropText(const QString& sizeCut, const QString& widthCell, const QString& heightCell) {
+    const auto box = CropBoxFor(sizeCut, widthCell, heightCell);
+    if (!box) return std::nullopt;
+    return CropText(*box);
+}
+
+std::optional<Trim> TrimFor(const QString& timeCut, double duration) {
     const auto p = percentParts(timeCut, 2);
     if (!p) return std::nullopt;
     const double d = static_cast<float>(std::isfinite(duration) ? duration : 0);
     const std::vector<double>& q = *p;
-    const QString start = num::Text(num::RoundHalfEven(q[0] * d / 100, 2));
-    const QString length = num::Text(num::RoundHalfEven((100 - q[0] - q[1]) * d / 100, 2));
-    return QStringLiteral("-ss ") + start + QStringLiteral(" -t ") + length + QStringLiteral(" ");
+    return Trim{num::RoundHalfEven(q[0] * d / 100, 2), num::RoundHalfEven((100 - q[0] - q[1]) * d / 100, 2)};
 }
 
-EncoderCommand CutCommand(const QString& timeText, const QString& source, const QString& cropText, int fps,
-                          long kbps, const QString& cutFile) {
+QString TimeText(const Trim& t) {
+    return QStringLiteral("-ss ") + num::Text(t.start) + QStringLiteral(" -t ") + num::Text(t.length) +
+           QStringLiteral(" ");
+}
+
+std::optional<QString> TimeText(const QString& timeCut, double duration) {
+    const auto t = TrimFor(timeCut, duration);
+    if (!t) return std::nullopt;
+    return TimeText(*t);
+}
+
+std::optional<QString> ExactRate(const probe::VideoCoding& v) {
+    const auto num = positive(v.frameRateNum);
+    const auto den = positive(v.frameRateDen);
+    if (num && den) return fraction(*num, *den);
+    bool ok = false;
+    const double rate = v.frameRate.toDouble(&ok);
+    if (!ok || !(rate > 0) || rate > 1000) return std::nullopt;
+    // The NTSC family (23.976, 29.97, 59.94) is written with three decimals.
+    const long long ntsc = std::llround(rate * 1.001);
+    if (std::fabs(rate - ntsc * 1000.0 / 1001.0) < 0.0005 && std::fabs(rate - ntsc) > 0.0005)
+        return fraction(ntsc * 1000, 1001);
+    return fraction(std::llround(rate * 1000), 1000);
+}
+
+std::optional<HeadCoding> HeadCodingFor(const Body& body) {
+    const probe::StreamFacts& s = body.streams;
+    if (!s.opened || s.video != 1 || s.audio > 1 || s.text > 0) return std::nullopt;
+    const probe::VideoCoding& v = body.video;
+    const bool hevc = v.format == QLatin1String("HEVC");
+    if (!v.found || (!hevc && v.format != QLatin1String("AVC"))) return std::nullopt;
+    // Turned pictures would need the head turned back and the turn written
+    // into it again.
+    if (std::fabs(v.rotation.toDouble()) > 0.01) return std::nullopt;
+
+    HeadCoding h;
+    const auto rate = ExactRate(v);
+    const auto width = positive(v.width);
+    const auto height = positive(v.height);
+    const auto pixels = pixelFormat(v, hevc);
+    if (!rate || !width || !height || !pixels) return std::nullopt;
+    h.rate = *rate;
+    h.width = static_cast<int>(*width);
+    h.height = static_cast<int>(*height);
+
+    // "High@L4.1", "Main 10@L5.1@Main": profile, level, tier.
+    const QStringList parts = v.profile.split('@');
+    const QString level = parts.size() > 1 && parts[1].startsWith('L') ? parts[1].mid(1) : QString();
+    QString args;
+    if (hevc) {
+        // x265 takes the profile from the pixel format.
+        QStringList params;
+        if (!level.isEmpty()) params << QStringLiteral("level-idc=") + level;
+        if (parts.size() > 2) params << QStringLiteral("high-tier=") + (parts[2] == QLatin1String("High") ? "1" : "0");
+        args = QStringLiteral(" -c:v libx265");
+        if (!params.isEmpty()) args += QStringLiteral(" -x265-params ") + params.join(':');
+        h.sameParameterSets = true;
+    } else {
+        const auto profile = x264Profile(parts.value(0));
+        if (!profile) return std::nullopt;
+        args = QStringLiteral(" -c:v libx264 -profile:v ") + *profile;
+        if (!level.isEmpty()) args += QStringLiteral(" -level ") + level;
+    }
+    args += QStringLiteral(" -pix_fmt ") + *pixels + QStringLiteral(" -chroma_sample_location ") +
+            chromaLocation(v.chromaPosition);
+
+    const bool mp4 = body.mechanism == container::Mechanism::Mp4 || body.mechanism == container::Mechanism::QuickTime;
+    if (mp4) {
+        // Players look for HEVC under the body's own sample entry name.
+        if (hevc && (v.codecId == QLatin1String("hvc1") || v.codecId == QLatin1String("hev1")))
+            args += QStringLiteral(" -tag:v ") + v.codecId;
+        // The join reads the body's ticks in the head's time base.
+        if (body.timescale <= 0) return std::nullopt;
+        args += QStringLiteral(" -video_track_timescale ") + QString::number(body.timescale);
+    }
+    h.videoArgs = args;
+    return h;
+}
+
+QString CoverFilter(const std::optional<CropBox>& crop, int width, int height) {
+    const QString cut = crop ? cropFilter(*crop) + QLatin1Char(',') : QString();
+    return QStringLiteral("[1:v]") + cut + QStringLiteral("scale=%1:%2[c];[0:v][c]overlay=0:0").arg(width).arg(height);
+}
+
+EncoderCommand CutCommand(const QString& timeText, const QString& source, const QString& cropText,
+                          const QString& rate, long kbps, const QString& cutFile) {
     EncoderCommand cmd;
     cmd.Add(timeText + QStringLiteral(" -i "))
         .AddPath(source)
-        .Add(QStringLiteral(" ") + cropText + QStringLiteral(" -y -q:v 0 -r ") + rateTail(fps, kbps) +
+        .Add(QStringLiteral(" ") + cropText + QStringLiteral(" -y -q:v 0 -r ") + rateTail(rate, kbps) +
              QStringLiteral("k -acodec copy "))
         .AddPath(cutFile);
     return cmd;
 }
 
-EncoderCommand HeadFramesCommand(const QString& source, int fps, long kbps, const QString& headFrames) {
+EncoderCommand HeadFramesCommand(const QString& source, const HeadCoding& head, long kbps,
+                                 const QString& headFrames) {
     EncoderCommand cmd;
     cmd.Add(QStringLiteral("-ss 0 -t 0.5 -i "))
         .AddPath(source)
-        .Add(QStringLiteral(" -y -q:v 0 -r ") + rateTail(fps, kbps) + QStringLiteral("k -acodec copy "))
+        .Add(QStringLiteral(" -y -q:v 0 -r ") + rateTail(head.rate, kbps) + QStringLiteral("k") + head.videoArgs +
+             QStringLiteral(" -acodec copy "))
         .AddPath(headFrames);
     return cmd;
 }
 
-EncoderCommand HeadOverlayCommand(const QString& headFrames, const QString& cover, int fps, long kbps,
-                                  const QString& headClip) {
+EncoderCommand HeadOverlayCommand(const QString& headFrames, const QString& cover, const QString& coverFilter,
+                                  const HeadCoding& head, long kbps, const QString& headClip) {
     EncoderCommand cmd;
     cmd.Add(QStringLiteral("-i "))
         .AddPath(headFrames)
         .Add(QStringLiteral(" -i  "))
         .AddPath(cover)
-        .Add(QStringLiteral(" -filter_complex overlay=0:0 -y -q:v 0  -r ") + rateTail(fps, kbps) +
-             QStringLiteral("k -q:a 0 -acodec copy "))
+        .Add(QStringLiteral(" -filter_complex ") + coverFilter + QStringLiteral(" -y -q:v 0  -r ") +
+             rateTail(head.rate, kbps) + QStringLiteral("k") + head.videoArgs +
+             QStringLiteral(" -q:a 0 -acodec copy "))
         .AddPath(headClip);
     return cmd;
 }
@@ -117,6 +276,22 @@ EncoderCommand ConcatCommand(const QString& listFile, const QString& output) {
         .Add(QStringLiteral(" -y -q:v 0 -q:a 0 -c copy "))
         .AddPath(output);
     return cmd;
+}
+
+readback::Expectation JoinExpectation(const probe::StreamFacts& source, const probe::StreamFacts& body,
+                                      double trimLength) {
+    readback::Expectation e;
+    e.covers = 0;
+    e.joined = true;
+    e.trimmed = trimLength > 0;
+    const double length = e.trimmed ? trimLength : source.duration;
+    // A body that cannot be read, or a length nobody states, leaves nothing
+    // the output could be held to: the row cannot pass.
+    if (body.opened && length > 0) e.duration = length + HeadSeconds;
+    if (!body.videoDurations.empty() && !body.audioDurations.empty())
+        e.bodyVideoLead = *std::max_element(body.videoDurations.begin(), body.videoDurations.end()) -
+                          *std::max_element(body.audioDurations.begin(), body.audioDurations.end());
+    return e;
 }
 
 QString ConcatQuoted(const QString& path) { return QString(path).replace('\'', QStringLiteral("'\\''")); }
@@ -141,10 +316,42 @@ QString ClipProgress(int row, int total) {
 
 }  // namespace openingclip
 
+namespace {
+
+probe::VideoTrack trackOf(const QString& path, container::Mechanism mechanism) {
+    switch (mechanism) {
+    case container::Mechanism::Mp4:
+    case container::Mechanism::QuickTime:
+        return probe::ReadMp4Layout(path).video;
+    case container::Mechanism::Matroska:
+        return probe::ReadMatroskaLayout(path).video;
+    default:
+        return {};
+    }
+}
+
+openingclip::Body bodyOf(const QString& path, container::Mechanism mechanism) {
+    openingclip::Body body;
+    body.video = probe::ReadVideoCoding(path);
+    body.streams = probe::ReadStreamFacts(path);
+    body.mechanism = mechanism;
+    body.timescale = trackOf(path, mechanism).timescale;
+    return body;
+}
+
+bool sameParameterSets(const QString& a, const QString& b, container::Mechanism mechanism) {
+    const probe::HevcParameterSets x = probe::ReadHevcParameterSets(trackOf(a, mechanism).config);
+    return !x.units.empty() && x == probe::ReadHevcParameterSets(trackOf(b, mechanism).config);
+}
+
+}  // namespace
+
 void RunOpeningClip(Form1& form, RunState& state, const QString& source, const QString& cover,
                     const QString& output, int total, int row) {
     using namespace openingclip;
     state.LastRunOk = false;
+    state.ClipBody.clear();
+    state.ClipTrimLength = 0;
 
     // Everything up to the first run must hold; otherwise no run is made and
     // the row is judged by its (already removed) output.
@@ -153,29 +360,32 @@ void RunOpeningClip(Form1& form, RunState& state, const QString& source, const Q
     if (!kbps) return;
     const auto files = FilesFor(form.AppPathGlobal, source);
     if (!files) return;
+    const container::Mechanism mechanism = container::MechanismFor(source);
     const bool cutSize = form.ChCutSize->isChecked();
     const bool cutTime = form.ChCutTime->isChecked();
-    QString cropText, timeText;
+    std::optional<CropBox> crop;
+    std::optional<Trim> trim;
     if (cutSize) {
-        const auto t = CropText(form.TSizeCut->text(), form.MSF->TextMatrix(state.CurrentRow, kColWidth),
-                                form.MSF->TextMatrix(state.CurrentRow, kColHeight));
-        if (!t) return;
-        cropText = *t;
+        crop = CropBoxFor(form.TSizeCut->text(), form.MSF->TextMatrix(state.CurrentRow, kColWidth),
+                          form.MSF->TextMatrix(state.CurrentRow, kColHeight));
+        if (!crop) return;
     }
     if (cutTime) {
-        const auto t = TimeText(form.TTimeCut->text(), probe::GetMediaDuration(source));
-        if (!t) return;
-        timeText = *t;
+        trim = TrimFor(form.TTimeCut->text(), probe::GetMediaDuration(source));
+        if (!trim) return;
     }
 
     QString input = source;
     auto setStatus = [&](const QString& text) { form.MSF->SetTextMatrix(state.CurrentRow, kColStatus, text); };
 
     if (cutSize || cutTime) {
+        const auto rate = ExactRate(probe::ReadVideoCoding(source));
+        if (!rate) return;
         // A cut of an earlier row must not be joined into this row's video.
         fileops::DeleteFile(files->cut);
-        const EncoderRun started =
-            StartEncoder(form, CutCommand(timeText, source, cropText, fps, *kbps, files->cut));
+        const EncoderRun started = StartEncoder(
+            form, CutCommand(trim ? TimeText(*trim) : QString(), source, crop ? CropText(*crop) : QString(), *rate,
+                             *kbps, files->cut));
         form.SetProgressText(ClipProgress(row, total));
         input = files->cut;  // whether the cut works or not: the join shows it
         QString size;
@@ -186,15 +396,25 @@ void RunOpeningClip(Form1& form, RunState& state, const QString& source, const Q
         });
         if (form.IsClosed()) return;
     }
+    state.ClipBody = input;
+    if (trim) state.ClipTrimLength = trim->length;
+
+    // A body whose coding the encoder cannot repeat gets no head at all.
+    const auto head = HeadCodingFor(bodyOf(input, mechanism));
+    if (!head) return;
 
     fileops::DeleteFile(files->headFrames);
-    RunEncoderAndWait(form, HeadFramesCommand(input, fps, *kbps, files->headFrames), CycleOrder::TestUpdateYield, {});
+    RunEncoderAndWait(form, HeadFramesCommand(input, *head, *kbps, files->headFrames), CycleOrder::TestUpdateYield,
+                      {});
     if (form.IsClosed()) return;
 
     fileops::DeleteFile(files->headClip);
-    RunEncoderAndWait(form, HeadOverlayCommand(files->headFrames, cover, fps, *kbps, files->headClip),
+    RunEncoderAndWait(form,
+                      HeadOverlayCommand(files->headFrames, cover, CoverFilter(crop, head->width, head->height),
+                                         *head, *kbps, files->headClip),
                       CycleOrder::TestUpdateYield, {});
     if (form.IsClosed()) return;
+    if (head->sameParameterSets && !sameParameterSets(files->headClip, input, mechanism)) return;
 
     // A list that cannot be written must not leave an earlier row's list
     // behind: the join would put that row's videos into this output.

@@ -8,7 +8,16 @@
 //   2. the first 0.5 s of the source into Temp<ext>;
 //   3. the cover over those frames into Head<ext>;
 //   4. Head<ext> and the source joined through List.txt into the output.
+//
+// The join copies both halves as they are, so the head must be coded as the
+// film behind it (the source, or the cut when there is one): the same codec,
+// profile and level, frame size, pixel format, exact frame rate and, in MP4
+// and QuickTime files, the same video time base. A film whose coding the
+// encoder cannot repeat gets no head, and its row fails.
+#include "batch/Containers.h"
+#include "batch/ReadBack.h"
 #include "encoder/EncoderCommand.h"
+#include "probe/MediaProbe.h"
 
 #include <QString>
 #include <optional>
@@ -28,24 +37,83 @@ struct ClipFiles {
 // Nothing when the source's file name has no ".".
 std::optional<ClipFiles> FilesFor(const QString& programFolder, const QString& source);
 
-// " -filter_complex crop=x=L:y=T:w=W:h=H " from "left,top,right,bottom"
-// percentages of the row's width and height, each rounded halves to even.
-// A "%" sign is allowed (the values are percentages anyway). Nothing when a
-// part is missing or not a number, or the size cells are not numbers.
+// Seconds of film the head takes from the start, and adds to the output.
+constexpr double HeadSeconds = 0.5;
+
+// The rectangle kept of the picture, in pixels.
+struct CropBox {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+// From "left,top,right,bottom" percentages of the row's width and height,
+// each rounded halves to even. A "%" sign is allowed (the values are
+// percentages anyway). Nothing when a part is missing or not a number, or
+// the size cells are not numbers.
+std::optional<CropBox> CropBoxFor(const QString& sizeCut, const QString& widthCell, const QString& heightCell);
+// " -filter_complex crop=x=L:y=T:w=W:h=H ".
+QString CropText(const CropBox& box);
 std::optional<QString> CropText(const QString& sizeCut, const QString& widthCell, const QString& heightCell);
 
-// "-ss S -t L " from "head,tail" percentages of the duration (taken in single
-// precision), S and L rounded to 2 decimals. Nothing when a part is missing
-// or not a number.
+// The part of the film the trim keeps: start and length in seconds, from
+// "head,tail" percentages of the duration (taken in single precision), each
+// rounded to 2 decimals. Nothing when a part is missing or not a number.
+struct Trim {
+    double start = 0, length = 0;
+};
+std::optional<Trim> TrimFor(const QString& timeCut, double duration);
+// "-ss S -t L ".
+QString TimeText(const Trim& trim);
 std::optional<QString> TimeText(const QString& timeCut, double duration);
 
-// The four command lines. fps and kbps are whole numbers.
-EncoderCommand CutCommand(const QString& timeText, const QString& source, const QString& cropText, int fps,
-                          long kbps, const QString& cutFile);
-EncoderCommand HeadFramesCommand(const QString& source, int fps, long kbps, const QString& headFrames);
-EncoderCommand HeadOverlayCommand(const QString& headFrames, const QString& cover, int fps, long kbps,
-                                  const QString& headClip);
+// The film's frame rate as an exact fraction for the encoder ("30000/1001",
+// "25/2", "30"): the library's numerator and denominator when it states
+// them, else its decimal rate, read as n*1000/1001 when it is that to the
+// thousandth. Nothing when it states no rate.
+std::optional<QString> ExactRate(const probe::VideoCoding& video);
+
+// The film the head is joined to, as far as the head must repeat it.
+struct Body {
+    probe::VideoCoding video;
+    probe::StreamFacts streams;
+    container::Mechanism mechanism = container::Mechanism::None;
+    long long timescale = 0;  // MP4 and QuickTime: the video track's
+};
+
+// How the head is encoded to join the body.
+struct HeadCoding {
+    QString rate;       // the exact frame rate, for -r
+    QString videoArgs;  // " -c:v libx264 -profile:v high -level 4.1 ..."
+    int width = 0, height = 0;
+    // HEVC streams carry their parameter sets only in the file's header,
+    // which the join takes from the head: the body's pictures are decoded
+    // with the head's sets, so they must be the body's own.
+    bool sameParameterSets = false;
+};
+// Nothing when the body cannot be repeated: streams other than one video
+// and at most one audio (the head would carry only those, and subtitles
+// coded anew), a codec other than H.264 (libx264) and HEVC (libx265), a
+// profile or pixel format the encoder cannot write, no frame rate or frame
+// size, an MP4 or QuickTime body without a readable time base, or a picture
+// turned by rotation metadata.
+std::optional<HeadCoding> HeadCodingFor(const Body& body);
+
+// The overlay's filter: the cover cut like the film (when it is cropped)
+// and scaled to exactly the film's frame, laid over the head's frames.
+QString CoverFilter(const std::optional<CropBox>& crop, int width, int height);
+
+// The four command lines. kbps is a whole number; rate an exact one.
+EncoderCommand CutCommand(const QString& timeText, const QString& source, const QString& cropText,
+                          const QString& rate, long kbps, const QString& cutFile);
+EncoderCommand HeadFramesCommand(const QString& source, const HeadCoding& head, long kbps,
+                                 const QString& headFrames);
+EncoderCommand HeadOverlayCommand(const QString& headFrames, const QString& cover, const QString& coverFilter,
+                                  const HeadCoding& head, long kbps, const QString& headClip);
 EncoderCommand ConcatCommand(const QString& listFile, const QString& output);
+
+// What the joined output must be: the body's length (the source's, or the
+// trimmed length when trimLength is above 0) plus the head's, with the
+// video and audio ending as far apart as in the body, and no cover.
+readback::Expectation JoinExpectation(const probe::StreamFacts& source, const probe::StreamFacts& body,
+                                      double trimLength);
 
 // A path between the list's single quotes, the way the joining step reads
 // it: every ' becomes '\'' (close, escaped quote, reopen).
@@ -63,6 +131,7 @@ QString ClipProgress(int row, int total);
 
 // The row step (the batch run calls it in place of the first cover run).
 // Writes the joined clip to `output`; state.LastRunOk tells whether the
-// joining run ended well (false when the clip never got that far).
+// joining run ended well (false when the clip never got that far), and
+// state.ClipBody and state.ClipTrimLength what it was joined to.
 void RunOpeningClip(Form1& form, RunState& state, const QString& source, const QString& cover,
                     const QString& output, int total, int row);

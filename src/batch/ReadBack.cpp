@@ -115,7 +115,15 @@ bool Judge(const Facts& source, const Facts& output, const Expectation& expect) 
     if (output.mechanism == Mechanism::Matroska && keptAttachments(source.matroska) != keptAttachments(output.matroska))
         return false;
 
-    if (expect.duration > 0) {
+    if (expect.joined) {
+        // Without a length to hold it to, a join proves nothing.
+        if (!(expect.duration > 0) || !(std::fabs(o.duration - expect.duration) <= JoinTolerance)) return false;
+        if (!o.videoDurations.empty() && !o.audioDurations.empty()) {
+            const double lead = *std::max_element(o.videoDurations.begin(), o.videoDurations.end()) -
+                                *std::max_element(o.audioDurations.begin(), o.audioDurations.end());
+            if (!(std::fabs(lead - expect.bodyVideoLead) <= JoinTolerance)) return false;
+        }
+    } else if (expect.duration > 0) {
         const double tolerance = DurationTolerance(expect.duration);
         if (!expect.trimmed) {
             if (!(std::fabs(o.duration - expect.duration) <= tolerance)) return false;

@@ -37,11 +37,20 @@ struct Expectation {
     // at most the source's), and the audio frames are fewer.
     bool trimmed = false;
     int covers = 1;
+    // An opening clip was joined in front of the film: `duration` (the
+    // film's length plus the clip's) is held to JoinTolerance whatever the
+    // length, and the output's video must end as far from its audio as the
+    // film's did (bodyVideoLead: the film's video length minus its audio
+    // length), within JoinTolerance as well.
+    bool joined = false;
+    double bodyVideoLead = 0;
 };
 
 // The tolerance on a length of `seconds`: a quarter second, or 1 % of long
 // files.
 double DurationTolerance(double seconds);
+// Two halves copied into one file add up to the second.
+constexpr double JoinTolerance = 0.2;
 
 // The source's pictures among its Matroska attachments (ffmpeg reads them as
 // pictures, not attachments, so they must be put back by name).

@@ -62,6 +62,11 @@ struct RunState {
     // status 0 (the opening clip sets it from its joining run). A row succeeds
     // only when this holds and OutSizeMB is above 0.
     bool LastRunOk = false;
+    // The opening clip's join: the film behind the head (the source, or its
+    // trimmed and cropped copy; empty until the clip gets that far) and the
+    // seconds a trim keeps of the source (0 without one).
+    QString ClipBody;
+    double ClipTrimLength = 0;
 
     // Work files in the program folder, set at the run's set-up.
     QString GrabbedFrameFile;  // mode 3: the grabbed frame ("Tmp.png")

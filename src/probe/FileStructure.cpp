@@ -92,6 +92,44 @@ int coversIn(const QByteArray& moov) {
     return covers;
 }
 
+// The first track whose handler is 'vide': its media timescale, and the
+// configuration box of its first sample entry.
+VideoTrack videoTrackIn(const QByteArray& moov) {
+    VideoTrack v;
+    for (const Box& trak : childrenOf(moov, 8, moov.size())) {
+        if (trak.type != "trak") continue;
+        const std::vector<Box> inTrak = childrenOf(moov, trak.payload, trak.end);
+        const Box* mdia = find(inTrak, "mdia");
+        if (!mdia) continue;
+        const std::vector<Box> inMdia = childrenOf(moov, mdia->payload, mdia->end);
+        const Box* hdlr = find(inMdia, "hdlr");
+        // version and flags, pre_defined, then the handler type
+        if (!hdlr || hdlr->end - hdlr->payload < 12 ||
+            std::memcmp(moov.constData() + hdlr->payload + 8, "vide", 4) != 0)
+            continue;
+        v.found = true;
+        const Box* mdhd = find(inMdia, "mdhd");
+        if (mdhd && mdhd->end > mdhd->payload) {
+            const char* p = moov.constData() + mdhd->payload;
+            const long long at = p[0] == 1 ? 20 : 12;  // after the creation and modification times
+            if (mdhd->payload + at + 4 <= mdhd->end) v.timescale = be32(p + at);
+        }
+        const Box* minf = find(inMdia, "minf");
+        const std::vector<Box> inMinf = minf ? childrenOf(moov, minf->payload, minf->end) : std::vector<Box>();
+        const Box* stbl = find(inMinf, "stbl");
+        const std::vector<Box> inStbl = stbl ? childrenOf(moov, stbl->payload, stbl->end) : std::vector<Box>();
+        const Box* stsd = find(inStbl, "stsd");
+        Box entry;
+        // version, flags and entry count, then the first visual sample entry,
+        // whose boxes follow its 78 bytes of fixed fields
+        if (stsd && boxAt(moov, stsd->payload + 8, stsd->end, entry) && entry.payload + 78 <= entry.end)
+            for (const Box& b : childrenOf(moov, entry.payload + 78, entry.end))
+                if (b.type == "avcC" || b.type == "hvcC") v.config = moov.mid(b.payload, b.end - b.payload);
+        return v;
+    }
+    return v;
+}
+
 // ------------------------------------------------------------- Matroska
 
 constexpr uint32_t kEbml = 0x1A45DFA3;
@@ -101,6 +139,10 @@ constexpr uint32_t kAttachedFile = 0x61A7;
 constexpr uint32_t kFileName = 0x466E;
 constexpr uint32_t kFileMime = 0x4660;
 constexpr uint32_t kFileData = 0x465C;
+constexpr uint32_t kTracks = 0x1654AE6B;
+constexpr uint32_t kTrackEntry = 0xAE;
+constexpr uint32_t kTrackType = 0x83;
+constexpr uint32_t kCodecPrivate = 0x63A2;
 constexpr uint32_t kVoid = 0xEC;
 constexpr uint32_t kCrc32 = 0xBF;
 
@@ -166,6 +208,36 @@ std::vector<MatroskaAttachment> attachmentsIn(QFile& f, const Element& list) {
         at = file.end();
     }
     return out;
+}
+
+// The first track of type 1 (video) and its CodecPrivate.
+VideoTrack videoTrackIn(QFile& f, const Element& tracks) {
+    VideoTrack v;
+    for (long long at = tracks.payload; at < tracks.end();) {
+        Element entry;
+        if (!elementAt(f, at, entry) || entry.size < 0 || entry.end() > tracks.end()) break;
+        if (entry.id == kTrackEntry) {
+            bool video = false;
+            QByteArray config;
+            for (long long p = entry.payload; p < entry.end();) {
+                Element part;
+                if (!elementAt(f, p, part) || part.size < 0 || part.end() > entry.end()) break;
+                if (part.id == kTrackType && part.size >= 1 && part.size <= 8) {
+                    const QByteArray b = readAt(f, part.payload, part.size);
+                    video = !b.isEmpty() && b.back() == 1 && b.count('\0') == b.size() - 1;
+                }
+                if (part.id == kCodecPrivate && part.size <= (1 << 20)) config = readAt(f, part.payload, part.size);
+                p = part.end();
+            }
+            if (video) {
+                v.found = true;
+                v.config = config;
+                return v;
+            }
+        }
+        at = entry.end();
+    }
+    return v;
 }
 
 // ------------------------------------------------------------------ MP3
@@ -261,7 +333,11 @@ Mp4Layout ReadMp4Layout(const QString& path) {
         if (!boxAt(h, 0, size - at, b)) return out;
         if (b.type == "moov") {
             moov = true;
-            if (b.end - b.start <= (64 << 20)) out.covers = coversIn(readAt(f, at, b.end - b.start));
+            if (b.end - b.start <= (64 << 20)) {
+                const QByteArray box = readAt(f, at, b.end - b.start);
+                out.covers = coversIn(box);
+                out.video = videoTrackIn(box);
+            }
         }
         at += b.end - b.start;
     }
@@ -288,6 +364,7 @@ MatroskaLayout ReadMatroskaLayout(const QString& path) {
             break;
         }
         if (e.id == kAttachments) out.attachments = attachmentsIn(f, e);
+        if (e.id == kTracks && !out.video.found) out.video = videoTrackIn(f, e);
         at = e.end();
     }
     out.complete = segment.size >= 0 && segment.end() == size && filled && at == end;
@@ -351,6 +428,31 @@ Mp3Layout ReadMp3Layout(const QString& path) {
         if (!header) ++out.frames;
         at += fi.length;
     }
+    return out;
+}
+
+HevcParameterSets ReadHevcParameterSets(const QByteArray& hvcC) {
+    HevcParameterSets out;
+    const auto* u = reinterpret_cast<const unsigned char*>(hvcC.constData());
+    const long long n = hvcC.size();
+    // 22 bytes of profile, level and format fields, then the array count.
+    if (n < 23 || u[0] != 1) return {};
+    const int lengthSize = (u[21] & 3) + 1;
+    long long at = 23;
+    for (int array = 0; array < u[22]; ++array) {
+        if (at + 3 > n) return {};
+        const int type = u[at] & 0x3F;
+        const int count = (u[at + 1] << 8) | u[at + 2];
+        at += 3;
+        for (int i = 0; i < count; ++i) {
+            if (at + 2 > n) return {};
+            const int length = (u[at] << 8) | u[at + 1];
+            if (at + 2 + length > n) return {};
+            if (type >= 32 && type <= 34) out.units.push_back(hvcC.mid(at + 2, length));
+            at += 2 + length;
+        }
+    }
+    out.nalLengthSize = lengthSize;
     return out;
 }
 

@@ -7,10 +7,21 @@
 // (a full disk while it writes the index), and a media library then still
 // reads the header's duration. These readers walk the file's top-level layout
 // instead: a file that was cut off anywhere does not add up.
+#include <QByteArray>
 #include <QString>
 #include <vector>
 
 namespace probe {
+
+// The first video track as its container describes it.
+struct VideoTrack {
+    bool found = false;
+    // MP4 and QuickTime: the track's media ticks per second (0 elsewhere).
+    long long timescale = 0;
+    // The decoder configuration: the avcC or hvcC record of an MP4 sample
+    // entry, or a Matroska track's CodecPrivate (the same records).
+    QByteArray config;
+};
 
 // MP4 and QuickTime: top-level boxes from the first byte to the last.
 struct Mp4Layout {
@@ -19,6 +30,7 @@ struct Mp4Layout {
     bool complete = false;
     // Pictures in the item list's cover entry (moov/udta/meta/ilst/covr).
     int covers = 0;
+    VideoTrack video;
 };
 Mp4Layout ReadMp4Layout(const QString& path);
 
@@ -36,6 +48,7 @@ struct MatroskaLayout {
     // where the file ends.
     bool complete = false;
     std::vector<MatroskaAttachment> attachments;
+    VideoTrack video;
 };
 MatroskaLayout ReadMatroskaLayout(const QString& path);
 
@@ -53,5 +66,17 @@ struct Mp3Layout {
     long long partialTail = 0;
 };
 Mp3Layout ReadMp3Layout(const QString& path);
+
+// An HEVC decoder configuration record (hvcC): the length of the NAL size
+// fields and the parameter sets (VPS, SPS, PPS) in record order; SEI units it
+// may also hold are left out. Empty when the record does not parse.
+struct HevcParameterSets {
+    int nalLengthSize = 0;
+    std::vector<QByteArray> units;
+    bool operator==(const HevcParameterSets& o) const {
+        return nalLengthSize == o.nalLengthSize && units == o.units;
+    }
+};
+HevcParameterSets ReadHevcParameterSets(const QByteArray& hvcC);
 
 }  // namespace probe

@@ -109,12 +109,13 @@ QString FetchReport(const MediaInfoApi& api, const QString& file, ReportKind kin
     return out;
 }
 
-Fields FetchFields(const MediaInfoApi& api, const QString& file, const std::vector<FieldQuery>& queries) {
+Fields FetchFields(const MediaInfoApi& api, const QString& file, const std::vector<FieldQuery>& queries,
+                   ParseDepth depth) {
     Fields out;
     if (!api.HasFields()) return out;
-    // Streams and durations stand in the headers; reading a large file's
-    // media as well would cost more than the encoder's whole copy of it.
-    withOpened(api, file, L"0", [&](void* handle, std::size_t opened) {
+    // Reading a large file's media costs more than the encoder's whole copy
+    // of it: only what needs it does.
+    withOpened(api, file, depth == ParseDepth::Headers ? L"0" : L"0.5", [&](void* handle, std::size_t opened) {
         if (!opened) return;
         out.opened = true;
         for (int kind = 0; kind < 4; ++kind)

@@ -51,6 +51,11 @@ struct Fields {
     // values[i][k]: the i-th query's value for stream k of its kind.
     std::vector<std::vector<QString>> values;
 };
-Fields FetchFields(const MediaInfoApi& api, const QString& file, const std::vector<FieldQuery>& queries);
+// Headers reads only the headers and indexes: enough for streams and
+// durations, cheap on a large file. Normal also looks into the media, as the
+// reports do (a Matroska frame rate is worked out from the frames).
+enum class ParseDepth { Headers, Normal };
+Fields FetchFields(const MediaInfoApi& api, const QString& file, const std::vector<FieldQuery>& queries,
+                   ParseDepth depth = ParseDepth::Headers);
 
 }  // namespace probe

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 namespace probe {
 
 namespace {
@@ -66,6 +68,37 @@ StreamFacts ReadStreamFacts(const MediaInfoApi& api, const QString& file) {
 }
 
 StreamFacts ReadStreamFacts(const QString& file) { return ReadStreamFacts(SystemMediaInfo(), file); }
+
+VideoCoding ReadVideoCoding(const MediaInfoApi& api, const QString& file) {
+    VideoCoding c;
+    const QFileInfo info(file);
+    if (!info.isFile()) return c;
+    const std::pair<const char*, QString*> fields[] = {
+        {"Format", &c.format},
+        {"Format_Profile", &c.profile},
+        {"CodecID", &c.codecId},
+        {"FrameRate", &c.frameRate},
+        {"FrameRate_Num", &c.frameRateNum},
+        {"FrameRate_Den", &c.frameRateDen},
+        {"Width", &c.width},
+        {"Height", &c.height},
+        {"ColorSpace", &c.colorSpace},
+        {"ChromaSubsampling", &c.chromaSubsampling},
+        {"ChromaSubsampling_Position", &c.chromaPosition},
+        {"BitDepth", &c.bitDepth},
+        {"colour_range", &c.colourRange},
+        {"Rotation", &c.rotation},
+    };
+    std::vector<FieldQuery> queries;
+    for (const auto& f : fields) queries.push_back({1, QString::fromLatin1(f.first)});
+    const Fields got = FetchFields(api, info.absoluteFilePath(), queries, ParseDepth::Normal);
+    if (!got.opened || got.counts[1] < 1) return c;
+    c.found = true;
+    for (std::size_t i = 0; i < queries.size(); ++i) *fields[i].second = got.values[i][0].trimmed();
+    return c;
+}
+
+VideoCoding ReadVideoCoding(const QString& file) { return ReadVideoCoding(SystemMediaInfo(), file); }
 
 std::optional<long> GetVideoSizeAndBitrate(const QString& file, QString& width, QString& height) {
     return GetVideoSizeAndBitrate(SystemMediaInfo(), file, width, height);

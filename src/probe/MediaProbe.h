@@ -32,6 +32,26 @@ struct StreamFacts {
 StreamFacts ReadStreamFacts(const QString& file);
 StreamFacts ReadStreamFacts(const MediaInfoApi& api, const QString& file);
 
+// How the first video stream is coded, in the library's own words (empty
+// texts where it states nothing).
+struct VideoCoding {
+    bool found = false;
+    QString format;             // "AVC", "HEVC"
+    QString profile;            // "High@L4.1", "Main 10@L5.1@Main"
+    QString codecId;            // "avc1", "hvc1", "V_MPEGH/ISO/HEVC"
+    QString frameRate;          // "29.970"
+    QString frameRateNum, frameRateDen;
+    QString width, height;
+    QString colorSpace;         // "YUV"
+    QString chromaSubsampling;  // "4:2:0"
+    QString chromaPosition;     // "Type 2"; empty when not signalled
+    QString bitDepth;           // "8"
+    QString colourRange;        // "Limited", "Full"
+    QString rotation;           // "90.000"
+};
+VideoCoding ReadVideoCoding(const QString& file);
+VideoCoding ReadVideoCoding(const MediaInfoApi& api, const QString& file);
+
 // The same probes over a given library (tests hand in stand-ins).
 std::optional<long> GetVideoSizeAndBitrate(const MediaInfoApi& api, const QString& file, QString& width,
                                            QString& height);

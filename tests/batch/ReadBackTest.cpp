@@ -1,4 +1,5 @@
 // Judging a written file by what it holds, on facts made up for each case.
+#include "batch/OpeningClip.h"
 #include "batch/ReadBack.h"
 
 #include <gtest/gtest.h>
@@ -171,4 +172,51 @@ TEST(ReadBack, AnOpeningClipHasNoCoverTag) {
     e.covers = 0;
     EXPECT_TRUE(readback::Judge(source, Video(Mechanism::Mp4, 10.5), e));
     EXPECT_FALSE(readback::Judge(source, WithCover(Video(Mechanism::Mp4, 10.5)), e));
+}
+
+TEST(ReadBack, AJoinLastsTheFilmPlusTheHeadAndKeepsItsSync) {
+    Facts source = Video(Mechanism::Mp4, 5);
+    source.streams.videoDurations = {5.0};
+    source.streams.audioDurations = {4.98};
+    const auto joined = [](double seconds, double video, double audio) {
+        Facts f = Video(Mechanism::Mp4, seconds);
+        f.streams.videoDurations = {video};
+        f.streams.audioDurations = {audio};
+        return f;
+    };
+    const Expectation e = openingclip::JoinExpectation(source.streams, source.streams, 0);
+    EXPECT_TRUE(e.joined);
+    EXPECT_EQ(e.covers, 0);
+    EXPECT_DOUBLE_EQ(e.duration, 5.5);
+    EXPECT_TRUE(readback::Judge(source, joined(5.53, 5.53, 5.51), e));
+    EXPECT_TRUE(readback::Judge(source, joined(5.68, 5.68, 5.6), e));
+    // Held to 0.2 s whatever a long film's own tolerance would allow.
+    EXPECT_FALSE(readback::Judge(source, joined(5.75, 5.75, 5.73), e));
+    EXPECT_FALSE(readback::Judge(source, joined(5.28, 5.28, 5.26), e));
+    // Pictures spaced too far apart: the video runs on past the sound.
+    EXPECT_FALSE(readback::Judge(source, joined(5.6, 5.6, 5.3), e));
+    EXPECT_FALSE(readback::Judge(source, joined(32.3, 31.97, 5.53), e));
+    // A cover tag is no opening clip.
+    EXPECT_FALSE(readback::Judge(source, WithCover(joined(5.5, 5.5, 5.48)), e));
+
+    // A film that ends its sound early keeps doing so.
+    Facts gap = source;
+    gap.streams.audioDurations = {4.0};
+    const Expectation g = openingclip::JoinExpectation(gap.streams, gap.streams, 0);
+    EXPECT_TRUE(readback::Judge(gap, joined(5.5, 5.5, 4.52), g));
+    EXPECT_FALSE(readback::Judge(gap, joined(5.5, 5.5, 5.48), g));
+
+    // Trimmed: the kept part plus the head, whatever the source lasts.
+    const Expectation t = openingclip::JoinExpectation(source.streams, source.streams, 2.5);
+    EXPECT_TRUE(t.trimmed);
+    EXPECT_DOUBLE_EQ(t.duration, 3.0);
+    EXPECT_TRUE(readback::Judge(source, joined(3.05, 3.05, 3.03), t));
+    EXPECT_FALSE(readback::Judge(source, joined(5.5, 5.5, 5.48), t));
+
+    // Without a film behind the head, or a length, nothing can pass.
+    probe::StreamFacts none;
+    EXPECT_FALSE(readback::Judge(source, joined(0.5, 0.5, 0.5), openingclip::JoinExpectation(source.streams, none, 0)));
+    probe::StreamFacts unstated = source.streams;
+    unstated.duration = 0;
+    EXPECT_FALSE(readback::Judge(source, joined(0.5, 0.5, 0.5), openingclip::JoinExpectation(unstated, unstated, 0)));
 }

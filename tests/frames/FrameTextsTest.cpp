@@ -3,11 +3,13 @@
 #include "batch/FrameGrab.h"
 #include "batch/FrameToPicture.h"
 #include "batch/OpeningClip.h"
+#include "support/Printing.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 using framegrab::SeekInputs;
 
@@ -171,23 +173,191 @@ TEST(OpeningClipTexts, TheFourCommandLines) {
     EXPECT_EQ(files->list, "/app/List.txt");
     EXPECT_FALSE(FilesFor("/app", "/v.d/noext"));
 
-    EXPECT_EQ(CutCommand("", "/v/a.mp4", "", 25, 812, "/app/Cut.mp4").Text(),
+    EXPECT_EQ(CutCommand("", "/v/a.mp4", "", "25", 812, "/app/Cut.mp4").Text(),
               " -i \"/v/a.mp4\"  -y -q:v 0 -r 25 -b:v 812k -acodec copy \"/app/Cut.mp4\"");
-    EXPECT_EQ(CutCommand("-ss 5 -t 92 ", "/v/a.mp4", " -filter_complex crop=x=1:y=2:w=3:h=4 ", 30, 100,
+    EXPECT_EQ(CutCommand("-ss 5 -t 92 ", "/v/a.mp4", " -filter_complex crop=x=1:y=2:w=3:h=4 ", "30000/1001", 100,
                          "/app/Cut.mp4")
                   .Text(),
-              "-ss 5 -t 92  -i \"/v/a.mp4\"  -filter_complex crop=x=1:y=2:w=3:h=4  -y -q:v 0 -r 30 -b:v 100k "
+              "-ss 5 -t 92  -i \"/v/a.mp4\"  -filter_complex crop=x=1:y=2:w=3:h=4  -y -q:v 0 -r 30000/1001 -b:v 100k "
               "-acodec copy \"/app/Cut.mp4\"");
-    EXPECT_EQ(HeadFramesCommand("/v/a.mp4", 25, 812, "/app/Temp.mp4").Text(),
-              "-ss 0 -t 0.5 -i \"/v/a.mp4\" -y -q:v 0 -r 25 -b:v 812k -acodec copy \"/app/Temp.mp4\"");
-    EXPECT_EQ(HeadOverlayCommand("/app/Temp.mp4", "/app/Tmp.png", 25, 812, "/app/Head.mp4").Text(),
-              "-i \"/app/Temp.mp4\" -i  \"/app/Tmp.png\" -filter_complex overlay=0:0 -y -q:v 0  -r 25 -b:v 812k "
-              "-q:a 0 -acodec copy \"/app/Head.mp4\"");
+    HeadCoding head;
+    head.rate = "25/2";
+    head.videoArgs = " -c:v libx264 -profile:v high -pix_fmt yuv420p";
+    EXPECT_EQ(HeadFramesCommand("/v/a.mp4", head, 812, "/app/Temp.mp4").Text(),
+              "-ss 0 -t 0.5 -i \"/v/a.mp4\" -y -q:v 0 -r 25/2 -b:v 812k -c:v libx264 -profile:v high -pix_fmt yuv420p "
+              "-acodec copy \"/app/Temp.mp4\"");
+    EXPECT_EQ(HeadOverlayCommand("/app/Temp.mp4", "/app/Tmp.png", "[1:v]scale=64:48[c];[0:v][c]overlay=0:0", head,
+                                 812, "/app/Head.mp4")
+                  .Text(),
+              "-i \"/app/Temp.mp4\" -i  \"/app/Tmp.png\" -filter_complex [1:v]scale=64:48[c];[0:v][c]overlay=0:0 -y "
+              "-q:v 0  -r 25/2 -b:v 812k -c:v libx264 -profile:v high -pix_fmt yuv420p -q:a 0 -acodec copy "
+              "\"/app/Head.mp4\"");
     EXPECT_EQ(ConcatCommand("/app/List.txt", "/out/a.mp4").Text(),
               "-safe 0 -f concat -i \"/app/List.txt\" -y -q:v 0 -q:a 0 -c copy \"/out/a.mp4\"");
     EXPECT_EQ(ConcatCommand("/app/List.txt", "/out/a.mp4").Arguments(),
               (QStringList{"-safe", "0", "-f", "concat", "-i", "/app/List.txt", "-y", "-q:v", "0", "-q:a", "0", "-c",
                            "copy", "/out/a.mp4"}));
+}
+
+TEST(OpeningClipTexts, TheExactFrameRate) {
+    const auto rate = [](const char* frameRate, const char* num = "", const char* den = "") {
+        probe::VideoCoding v;
+        v.frameRate = frameRate;
+        v.frameRateNum = num;
+        v.frameRateDen = den;
+        return openingclip::ExactRate(v);
+    };
+    EXPECT_EQ(rate("29.970", "30000", "1001"), QString("30000/1001"));
+    EXPECT_EQ(rate("25.000", "25", "1"), QString("25"));
+    EXPECT_EQ(rate("25.000", "50", "2"), QString("25"));
+    // Without the fraction: the decimal, the NTSC family read as /1001.
+    EXPECT_EQ(rate("12.500"), QString("25/2"));
+    EXPECT_EQ(rate("29.970"), QString("30000/1001"));
+    EXPECT_EQ(rate("23.976"), QString("24000/1001"));
+    EXPECT_EQ(rate("59.940"), QString("60000/1001"));
+    EXPECT_EQ(rate("30.000"), QString("30"));
+    EXPECT_EQ(rate("29.934"), QString("14967/500"));  // a phone's average
+    for (const char* bad : {"", "x", "0", "-25"}) EXPECT_FALSE(rate(bad)) << bad;
+    EXPECT_EQ(rate("25.000", "0", "0"), QString("25"));
+}
+
+namespace {
+
+probe::VideoCoding Avc(const char* profile) {
+    probe::VideoCoding v;
+    v.found = true;
+    v.format = "AVC";
+    v.profile = profile;
+    v.codecId = "avc1";
+    v.frameRate = "29.970";
+    v.frameRateNum = "30000";
+    v.frameRateDen = "1001";
+    v.width = "1920";
+    v.height = "1080";
+    v.colorSpace = "YUV";
+    v.chromaSubsampling = "4:2:0";
+    v.bitDepth = "8";
+    v.colourRange = "Limited";
+    return v;
+}
+
+openingclip::Body In(container::Mechanism m, const probe::VideoCoding& v, long long timescale = 0) {
+    probe::StreamFacts streams;
+    streams.opened = true;
+    streams.video = streams.audio = 1;
+    return {v, streams, m, timescale};
+}
+
+}  // namespace
+
+TEST(OpeningClipTexts, TheHeadIsCodedAsTheFilmBehindIt) {
+    using container::Mechanism;
+    using openingclip::HeadCodingFor;
+    // A phone's H.264 in MP4, ticking at 90 kHz.
+    auto h = HeadCodingFor(In(Mechanism::Mp4, Avc("High@L4.1"), 90000));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->rate, "30000/1001");
+    EXPECT_EQ(h->videoArgs, " -c:v libx264 -profile:v high -level 4.1 -pix_fmt yuv420p -chroma_sample_location "
+                            "unspecified -video_track_timescale 90000");
+    EXPECT_EQ(h->width, 1920);
+    EXPECT_EQ(h->height, 1080);
+    EXPECT_FALSE(h->sameParameterSets);
+
+    // Matroska keeps its own millisecond ticks; full range, a stated chroma
+    // position, ten bits.
+    probe::VideoCoding v = Avc("Constrained Baseline@L3");
+    v.colourRange = "Full";
+    v.chromaPosition = "Type 2";
+    h = HeadCodingFor(In(Mechanism::Matroska, v));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->videoArgs,
+              " -c:v libx264 -profile:v baseline -level 3 -pix_fmt yuvj420p -chroma_sample_location topleft");
+    v = Avc("High 10");
+    v.bitDepth = "10";
+    v.chromaSubsampling = "4:2:2";
+    v.colourRange = "Full";  // no "j" format above 8 bits: the range comes with the frames
+    h = HeadCodingFor(In(Mechanism::Matroska, v));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->videoArgs, " -c:v libx264 -profile:v high10 -pix_fmt yuv422p10le -chroma_sample_location unspecified");
+
+    // HEVC: x265 takes the profile from the pixel format, the level and tier
+    // are the film's, the sample entry keeps its name.
+    v = Avc("Main 10@L5.1@High");
+    v.format = "HEVC";
+    v.codecId = "hvc1";
+    v.bitDepth = "10";
+    v.frameRateNum = v.frameRateDen = "";
+    v.frameRate = "25.000";
+    h = HeadCodingFor(In(Mechanism::QuickTime, v, 12800));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->rate, "25");
+    EXPECT_EQ(h->videoArgs, " -c:v libx265 -x265-params level-idc=5.1:high-tier=1 -pix_fmt yuv420p10le "
+                            "-chroma_sample_location unspecified -tag:v hvc1 -video_track_timescale 12800");
+    EXPECT_TRUE(h->sameParameterSets);
+    v.profile = "Main";
+    v.bitDepth = "12";
+    v.colorSpace = "Y";
+    v.codecId = "V_MPEGH/ISO/HEVC";
+    h = HeadCodingFor(In(Mechanism::Matroska, v));
+    ASSERT_TRUE(h);
+    EXPECT_EQ(h->videoArgs, " -c:v libx265 -pix_fmt gray12le -chroma_sample_location unspecified");
+
+    // What cannot be repeated.
+    struct Refused {
+        const char* why;
+        probe::VideoCoding v;
+        Mechanism m;
+        long long timescale;
+    };
+    std::vector<Refused> refused;
+    const auto with = [&](const char* why, auto change, Mechanism m = Mechanism::Mp4, long long timescale = 90000) {
+        probe::VideoCoding c = Avc("High@L4");
+        change(c);
+        refused.push_back({why, c, m, timescale});
+    };
+    with("no video", [](probe::VideoCoding& c) { c.found = false; });
+    with("MPEG-4 Visual", [](probe::VideoCoding& c) { c.format = "MPEG-4 Visual"; });
+    with("VP9", [](probe::VideoCoding& c) { c.format = "VP9"; }, Mechanism::Matroska);
+    with("a profile libx264 lacks", [](probe::VideoCoding& c) { c.profile = "High 4:4:4 Intra@L4"; });
+    with("12 bits in H.264", [](probe::VideoCoding& c) { c.bitDepth = "12"; });
+    with("RGB", [](probe::VideoCoding& c) { c.colorSpace = "RGB"; });
+    with("4:1:1", [](probe::VideoCoding& c) { c.chromaSubsampling = "4:1:1"; });
+    with("no rate", [](probe::VideoCoding& c) { c.frameRate = c.frameRateNum = c.frameRateDen = ""; });
+    with("no size", [](probe::VideoCoding& c) { c.width = ""; });
+    with("turned", [](probe::VideoCoding& c) { c.rotation = "90.000"; });
+    with("no time base", [](probe::VideoCoding&) {}, Mechanism::Mp4, 0);
+    with("no QuickTime time base", [](probe::VideoCoding&) {}, Mechanism::QuickTime, 0);
+    for (const Refused& r : refused) EXPECT_FALSE(HeadCodingFor(In(r.m, r.v, r.timescale))) << r.why;
+    // The head carries one video and one audio stream, nothing more.
+    for (const auto& [video, audio, text] : {std::tuple{2, 1, 0}, {1, 2, 0}, {1, 1, 1}, {0, 1, 0}}) {
+        openingclip::Body b = In(Mechanism::Matroska, Avc("High@L4"));
+        b.streams.video = video;
+        b.streams.audio = audio;
+        b.streams.text = text;
+        EXPECT_FALSE(HeadCodingFor(b)) << video << audio << text;
+    }
+    openingclip::Body silent = In(Mechanism::Matroska, Avc("High@L4"));
+    silent.streams.audio = 0;
+    EXPECT_TRUE(HeadCodingFor(silent));
+    // An unturned picture says 0.
+    v = Avc("High@L4");
+    v.rotation = "0.000";
+    EXPECT_TRUE(HeadCodingFor(In(Mechanism::Mp4, v, 600)));
+}
+
+TEST(OpeningClipTexts, TheCoverIsCutLikeTheFilmAndFillsItsFrame) {
+    using openingclip::CoverFilter;
+    EXPECT_EQ(CoverFilter(std::nullopt, 1920, 1080), "[1:v]scale=1920:1080[c];[0:v][c]overlay=0:0");
+    const auto box = openingclip::CropBoxFor("10,10,10,10", "160", "120");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(CoverFilter(box, 128, 96), "[1:v]crop=x=16:y=12:w=128:h=96,scale=128:96[c];[0:v][c]overlay=0:0");
+    // The film is cut by the same box.
+    EXPECT_EQ(openingclip::CropText(*box), " -filter_complex crop=x=16:y=12:w=128:h=96 ");
+    // The trim's length is what the joined film keeps.
+    const auto trim = openingclip::TrimFor("25,25%", 4);
+    ASSERT_TRUE(trim);
+    EXPECT_DOUBLE_EQ(trim->start, 1);
+    EXPECT_DOUBLE_EQ(trim->length, 2);
 }
 
 TEST(OpeningClipTexts, TheJoinListQuotesApostrophes) {

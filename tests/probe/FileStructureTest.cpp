@@ -3,6 +3,8 @@
 #include "support/Media.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -135,4 +137,54 @@ TEST_F(Files, Mp3FramesTagsAndHeaderFrame) {
     EXPECT_GT(cut.partialTail, 0);
     ASSERT_TRUE(writeBytes(Path("noise.mp3"), QByteArray(5000, '\x11')));
     EXPECT_EQ(probe::ReadMp3Layout(Path("noise.mp3")).frames, 0);
+}
+
+TEST_F(Files, TheVideoTracksTimeBaseAndDecoderConfiguration) {
+    const QStringList phone{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=1", "-f", "lavfi", "-i",
+                            "sine=duration=1", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"};
+    // Audio first: the video track is found by its handler, not its place.
+    ASSERT_TRUE(media::Ffmpeg(phone + QStringList{"-map", "1", "-map", "0", "-video_track_timescale", "90000",
+                                                  Path("phone.mp4")}));
+    ASSERT_TRUE(media::Ffmpeg(phone + QStringList{Path("clip.mov")}));
+    ASSERT_TRUE(media::Ffmpeg(phone + QStringList{Path("clip.mkv")}));
+    const probe::VideoTrack mp4 = probe::ReadMp4Layout(Path("phone.mp4")).video;
+    ASSERT_TRUE(mp4.found);
+    EXPECT_EQ(mp4.timescale, 90000);
+    ASSERT_GT(mp4.config.size(), 7);
+    EXPECT_EQ(mp4.config.at(0), 1);  // an avcC record
+    const probe::VideoTrack mov = probe::ReadMp4Layout(Path("clip.mov")).video;
+    // The writer's own choice for 30 frames a second, as ffprobe reads it.
+    const QJsonObject stream = media::Probe(Path("clip.mov")).value("streams").toArray().at(0).toObject();
+    EXPECT_EQ("1/" + QString::number(mov.timescale), stream.value("time_base").toString());
+    EXPECT_EQ(mov.config, mp4.config);
+    const probe::VideoTrack mkv = probe::ReadMatroskaLayout(Path("clip.mkv")).video;
+    ASSERT_TRUE(mkv.found);
+    EXPECT_EQ(mkv.config, mp4.config);  // CodecPrivate holds the same record
+    ASSERT_TRUE(media::MakeMp3(Path("tone.mp3"), 1));
+    ASSERT_TRUE(media::Ffmpeg({"-i", Path("tone.mp3"), "-c:a", "aac", Path("tone.m4a")}));
+    EXPECT_FALSE(probe::ReadMp4Layout(Path("tone.m4a")).video.found);
+}
+
+TEST_F(Files, HevcParameterSetsAreComparedWithoutTheirSei) {
+    const auto hevc = [&](const QString& name, const QString& rate, const QString& params) {
+        return media::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-c:v", "libx265",
+                              "-b:v", rate, "-x265-params", "log-level=error" + params, Path(name)});
+    };
+    ASSERT_TRUE(hevc("a.mp4", "100k", ":level-idc=2"));
+    ASSERT_TRUE(hevc("b.mkv", "300k", ":level-idc=2"));  // another rate: another SEI, the same sets
+    ASSERT_TRUE(hevc("c.mp4", "100k", ":level-idc=2:no-sao=1"));
+    const QByteArray a = probe::ReadMp4Layout(Path("a.mp4")).video.config;
+    const probe::HevcParameterSets sa = probe::ReadHevcParameterSets(a);
+    EXPECT_EQ(sa.nalLengthSize, 4);
+    ASSERT_EQ(sa.units.size(), 3u);
+    EXPECT_EQ((sa.units[0].at(0) >> 1) & 0x3F, 32);  // VPS, SPS, PPS
+    EXPECT_EQ((sa.units[1].at(0) >> 1) & 0x3F, 33);
+    EXPECT_EQ((sa.units[2].at(0) >> 1) & 0x3F, 34);
+    const QByteArray b = probe::ReadMatroskaLayout(Path("b.mkv")).video.config;
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(sa == probe::ReadHevcParameterSets(b));
+    EXPECT_FALSE(sa == probe::ReadHevcParameterSets(probe::ReadMp4Layout(Path("c.mp4")).video.config));
+    // Cut short anywhere, the record gives nothing.
+    for (int n : {0, 10, 23, 30, static_cast<int>(a.size()) - 1})
+        EXPECT_TRUE(probe::ReadHevcParameterSets(a.left(n)).units.empty()) << n;
 }

@@ -125,3 +125,52 @@ TEST_F(ProbeMedia, ChineseNamesOpenUnderTheCLocale) {
     EXPECT_EQ(w + "x" + h, "320x240");
     EXPECT_NEAR(seconds, media::Duration(path("clip.mkv")), 0.05);
 }
+
+// What the opening clip relies on the library stating, as 23.04 states it.
+TEST_F(ProbeMedia, TheCodingOfAVideoStream) {
+    const QStringList x264{"-c:v", "libx264", "-pix_fmt", "yuv420p"};
+    const auto make = [](const QString& name, const QString& rate, const QStringList& coding) {
+        return media::Ffmpeg(QStringList{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=" + rate + ":duration=1"} +
+                             coding + QStringList{path(name)});
+    };
+    ASSERT_TRUE(make("ntsc.mp4", "30000/1001", x264));
+    ASSERT_TRUE(make("half.mkv", "12.5", x264 + QStringList{"-color_range", "pc"}));
+    ASSERT_TRUE(make("deep.mp4", "25", {"-c:v", "libx265", "-pix_fmt", "yuv422p10le", "-tag:v", "hvc1", "-x265-params",
+                                        "log-level=error"}));
+    ASSERT_TRUE(
+        media::Ffmpeg({"-i", path("ntsc.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=90", path("turned.mp4")}));
+
+    const VideoCoding ntsc = ReadVideoCoding(path("ntsc.mp4"));
+    ASSERT_TRUE(ntsc.found);
+    EXPECT_EQ(ntsc.format.toStdString(), "AVC");
+    EXPECT_EQ(ntsc.profile.toStdString(), "High@L1.1");
+    EXPECT_EQ(ntsc.codecId.toStdString(), "avc1");
+    EXPECT_EQ(ntsc.frameRateNum.toStdString(), "30000");
+    EXPECT_EQ(ntsc.frameRateDen.toStdString(), "1001");
+    EXPECT_EQ(ntsc.width.toStdString(), "160");
+    EXPECT_EQ(ntsc.height.toStdString(), "120");
+    EXPECT_EQ(ntsc.colorSpace.toStdString(), "YUV");
+    EXPECT_EQ(ntsc.chromaSubsampling.toStdString(), "4:2:0");
+    EXPECT_EQ(ntsc.bitDepth.toStdString(), "8");
+    EXPECT_TRUE(ntsc.chromaPosition.isEmpty());
+    EXPECT_TRUE(ntsc.rotation.isEmpty() || ntsc.rotation.toDouble() == 0);
+
+    // 12.5 comes without a fraction, as a decimal.
+    const VideoCoding half = ReadVideoCoding(path("half.mkv"));
+    EXPECT_EQ(half.frameRate.toStdString(), "12.500");
+    EXPECT_TRUE(half.frameRateNum.isEmpty());
+    EXPECT_EQ(half.colourRange.toStdString(), "Full");
+    EXPECT_EQ(half.codecId.toStdString(), "V_MPEG4/ISO/AVC");
+
+    const VideoCoding deep = ReadVideoCoding(path("deep.mp4"));
+    EXPECT_EQ(deep.format.toStdString(), "HEVC");
+    EXPECT_EQ(deep.profile.left(13).toStdString(), "Format Range@");
+    EXPECT_TRUE(deep.profile.endsWith("@Main"));
+    EXPECT_EQ(deep.codecId.toStdString(), "hvc1");
+    EXPECT_EQ(deep.chromaSubsampling.toStdString(), "4:2:2");
+    EXPECT_EQ(deep.bitDepth.toStdString(), "10");
+
+    EXPECT_NE(ReadVideoCoding(path("turned.mp4")).rotation.toDouble(), 0);
+    EXPECT_FALSE(ReadVideoCoding(path("tone.mp3")).found);
+    EXPECT_FALSE(ReadVideoCoding(path("missing.mp4")).found);
+}

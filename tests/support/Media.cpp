@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 
+#include <algorithm>
 #include <optional>
 
 namespace media {
@@ -103,6 +104,27 @@ double StreamBitRate(const QString& path, const QString& codecType) {
             return o.value("bit_rate").toString().toDouble();
     }
     return 0;
+}
+
+std::vector<Packet> Packets(const QString& path, const QString& kind) {
+    QProcess p;
+    p.start(ffprobe(), {"-v", "error", "-select_streams", kind + ":0", "-show_entries", "packet=pts_time,duration_time",
+                        "-of", "csv=p=0", path});
+    std::vector<Packet> packets;
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return packets;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n')) {
+        const QStringList parts = line.trimmed().split(',');
+        bool ok = false;
+        const double time = parts.value(0).toDouble(&ok);
+        if (ok) packets.push_back({time, parts.value(1).toDouble()});
+    }
+    return packets;
+}
+
+double StreamEnd(const QString& path, const QString& kind) {
+    double end = -1;
+    for (const Packet& p : Packets(path, kind)) end = std::max(end, p.time + p.length);
+    return end;
 }
 
 QString Checksum(const QString& path) {

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace media {
 
 // Runs ffmpeg (quiet, overwriting) with these arguments; true on exit status 0.
@@ -32,6 +34,16 @@ double Duration(const QString& path);
 // Bit rate in bit/s of the first stream of a type that is not an attached
 // picture, as ffprobe reports it; 0 when there is none.
 double StreamBitRate(const QString& path, const QString& codecType);
+
+// The packets of the first stream of a kind ("v", "a"), in file order:
+// presentation time and length in seconds.
+struct Packet {
+    double time = 0, length = 0;
+};
+std::vector<Packet> Packets(const QString& path, const QString& kind);
+// Where that stream ends: its latest packet's time plus length; -1 when it
+// has none.
+double StreamEnd(const QString& path, const QString& kind);
 // SHA-256 of a file's bytes, hex; empty when unreadable.
 QString Checksum(const QString& path);
 
