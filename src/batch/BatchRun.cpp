@@ -14,7 +14,7 @@
 #include "encoder/EncodeOptions.h"
 #include "encoder/EncoderRun.h"
 #include "filelist/FileGrid.h"
-#include "options/ModeSwitch.h"
+#include "options/ProcessingMode.h"
 #include "platform/FileOps.h"
 #include "probe/MediaProbe.h"
 #include "update/UpdateHost.h"
@@ -33,7 +33,7 @@ namespace {
 
 constexpr int kWritebackMs = 100;
 
-enum Col { ColFileName = 0, ColFolder = 1, ColWidth = 2, ColHeight = 3, ColPartnerFile = 4, ColStatus = 5 };
+using namespace filelist;
 
 }  // namespace
 

@@ -19,15 +19,11 @@ namespace framepicture {
 
 namespace {
 
-constexpr int kColFileName = 0;
-constexpr int kColFolder = 1;
-constexpr int kColPartnerFile = 4;
-constexpr int kColStatus = 5;
 
 const char* const kSlotsName = "frameStartSlots";
 
 QString PicturePathOf(const FileGrid& grid, int row) {
-    return grid.TextMatrix(row, kColFolder) + QLatin1Char('/') + grid.TextMatrix(row, kColFileName);
+    return grid.TextMatrix(row, filelist::ColFolder) + QLatin1Char('/') + grid.TextMatrix(row, filelist::ColFileName);
 }
 
 }  // namespace
@@ -75,9 +71,9 @@ bool PictureWritten(const QString& picture, const PictureMark& before, const Enc
 void FailPictureRows(Form1& form, const QString& video, const QString& picture) {
     FileGrid& grid = *form.MSF;
     for (int row = 1; row < grid.Rows(); ++row)
-        if (grid.TextMatrix(row, kColStatus) == rowtext::StatusFrameStarted &&
-            grid.TextMatrix(row, kColPartnerFile) == video && PicturePathOf(grid, row) == picture)
-            grid.SetTextMatrix(row, kColStatus, rowtext::StatusFailed);
+        if (grid.TextMatrix(row, filelist::ColStatus) == rowtext::StatusFrameStarted &&
+            grid.TextMatrix(row, filelist::ColPartnerFile) == video && PicturePathOf(grid, row) == picture)
+            grid.SetTextMatrix(row, filelist::ColStatus, rowtext::StatusFailed);
 }
 
 EncoderCommand FrameToPictureCommand(const QString& frameTime, const QString& video, const QString& picture) {
@@ -137,7 +133,7 @@ bool StartSlots::TakeLatest(const QString& picture, long long pid) {
 void GrabRandomFramePicture(Form1& form, RunState& state) {
     using namespace framepicture;
     const int row = state.CurrentRow;
-    const QString video = form.MSF->TextMatrix(row, kColPartnerFile);
+    const QString video = form.MSF->TextMatrix(row, filelist::ColPartnerFile);
     const QString picture = PicturePathOf(*form.MSF, row);
     const float r = ProgramRandom().Next();
     int frameRate = 0;
@@ -157,5 +153,5 @@ void GrabRandomFramePicture(Form1& form, RunState& state) {
             if (!PictureWritten(picture, before, ended)) FailPictureRows(*guard, video, picture);
         });
     starter.Started(run, picture);
-    form.MSF->SetTextMatrix(row, kColStatus, run.Started() ? rowtext::StatusFrameStarted : rowtext::StatusFailed);
+    form.MSF->SetTextMatrix(row, filelist::ColStatus, run.Started() ? rowtext::StatusFrameStarted : rowtext::StatusFailed);
 }

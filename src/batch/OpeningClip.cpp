@@ -21,9 +21,6 @@ namespace openingclip {
 
 namespace {
 
-constexpr int kColWidth = 2;
-constexpr int kColHeight = 3;
-constexpr int kColStatus = 5;
 
 // The parts of a cut text as numbers; the "%" signs say nothing new here.
 std::optional<std::vector<double>> percentParts(const QString& text, int count) {
@@ -366,8 +363,8 @@ void RunOpeningClip(Form1& form, RunState& state, const QString& source, const Q
     std::optional<CropBox> crop;
     std::optional<Trim> trim;
     if (cutSize) {
-        crop = CropBoxFor(form.TSizeCut->text(), form.MSF->TextMatrix(state.CurrentRow, kColWidth),
-                          form.MSF->TextMatrix(state.CurrentRow, kColHeight));
+        crop = CropBoxFor(form.TSizeCut->text(), form.MSF->TextMatrix(state.CurrentRow, filelist::ColWidth),
+                          form.MSF->TextMatrix(state.CurrentRow, filelist::ColHeight));
         if (!crop) return;
     }
     if (cutTime) {
@@ -376,7 +373,7 @@ void RunOpeningClip(Form1& form, RunState& state, const QString& source, const Q
     }
 
     QString input = source;
-    auto setStatus = [&](const QString& text) { form.MSF->SetTextMatrix(state.CurrentRow, kColStatus, text); };
+    auto setStatus = [&](const QString& text) { form.MSF->SetTextMatrix(state.CurrentRow, filelist::ColStatus, text); };
 
     if (cutSize || cutTime) {
         const auto rate = ExactRate(probe::ReadVideoCoding(source));

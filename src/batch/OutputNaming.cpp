@@ -1,6 +1,6 @@
 #include "batch/OutputNaming.h"
 
-#include "options/ModeSwitch.h"
+#include "options/ProcessingMode.h"
 #include "platform/FileOps.h"
 
 #include <QDir>

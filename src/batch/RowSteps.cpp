@@ -8,6 +8,7 @@
 #include "batch/TextCover.h"
 #include "encoder/EncoderRun.h"
 #include "filelist/FileGrid.h"
+#include "options/ProcessingMode.h"
 #include "platform/FileOps.h"
 #include "probe/MediaProbe.h"
 
@@ -17,10 +18,6 @@
 
 namespace {
 
-constexpr int kColFileName = 0;
-constexpr int kColWidth = 2;
-constexpr int kColHeight = 3;
-constexpr int kColStatus = 5;
 
 // What the file-name cover keeps between the run's set-up and its rows: the
 // background tile, and whether the current row's picture was made.
@@ -37,7 +34,7 @@ public:
 };
 
 bool textCoverOn(const Form1& form) {
-    return form.ProcessingMode() == 3 && form.ChFileNameAs->isChecked() && !form.ChDelRecover->isChecked();
+    return form.ProcessingMode() == FrameAsCover && form.ChFileNameAs->isChecked() && !form.ChDelRecover->isChecked();
 }
 
 QString workFile(const Form1& form, const QString& set, const char* name) {
@@ -55,8 +52,8 @@ void BuildTextCover(Form1& form, RunState& state) {
     if (canvas.tile.isNull()) canvas.tile = textcover::PrepareCoverCanvas(form.ChColor->isChecked());
     const int row = state.CurrentRow;
     canvas.rowMade = textcover::BuildTextCoverFile(
-        form.MSF->TextMatrix(row, kColFileName), form.MSF->TextMatrix(row, kColWidth),
-        form.MSF->TextMatrix(row, kColHeight), form.ChColor->isChecked(), canvas.tile,
+        form.MSF->TextMatrix(row, filelist::ColFileName), form.MSF->TextMatrix(row, filelist::ColWidth),
+        form.MSF->TextMatrix(row, filelist::ColHeight), form.ChColor->isChecked(), canvas.tile,
         workFile(form, state.TextCoverFile, "Back.bmp"));
 }
 
@@ -81,7 +78,7 @@ void GrabFrame(Form1& form, RunState& state) {
     const QString lastRow = state.LastRow;
     RunEncoderAndWait(form, framegrab::FrameAsCoverCommand(state.SourceFile, seek, picture),
                       CycleOrder::TestYieldUpdate, [&form, row, lastRow] {
-                          form.MSF->SetTextMatrix(row, kColStatus, framegrab::GrabbingStatus());
+                          form.MSF->SetTextMatrix(row, filelist::ColStatus, framegrab::GrabbingStatus());
                           form.SetProgressText(framegrab::GrabbingProgress(row, lastRow));
                       });
 }

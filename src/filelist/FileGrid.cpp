@@ -97,6 +97,12 @@ void FileGrid::SetTextMatrix(int row, int col, const QString& text) {
     it->setText(text);
 }
 
+filelist::RowCells FileGrid::Cells(int row) const {
+    using namespace filelist;
+    return {TextMatrix(row, ColFileName), TextMatrix(row, ColFolder),      TextMatrix(row, ColWidth),
+            TextMatrix(row, ColHeight),   TextMatrix(row, ColPartnerFile), TextMatrix(row, ColStatus)};
+}
+
 void FileGrid::AddItem(const QString& tabText) {
     const QStringList cells = tabText.split('\t');
     const int r = rowCount();

@@ -1,12 +1,15 @@
 #pragma once
 // The file list grid: a table with a fixed header row 0 and the row/selection
 // members of a flex grid. Grid row n is table row n - 1.
+#include "filelist/FileColumns.h"
+
 #include <QTableWidget>
 
 class FileGrid : public QTableWidget {
     Q_OBJECT
 public:
-    static constexpr int kCols = 6;
+    using Column = filelist::Column;
+    static constexpr int kCols = filelist::ColumnCount;
     explicit FileGrid(QWidget* parent = nullptr);
 
     int Rows() const { return rowCount() + 1; }
@@ -29,6 +32,8 @@ public:
 
     QString TextMatrix(int row, int col) const;
     void SetTextMatrix(int row, int col, const QString& text);
+    // Every cell of a data row (empty cells for a row that does not exist).
+    filelist::RowCells Cells(int row) const;
     // Appends one row from tab-separated cells.
     void AddItem(const QString& tabText);
     // Removes a data row; refuses (false) to remove the last remaining one.

@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/StatusPanels.h"
 #include "filelist/FileGrid.h"
+#include "options/ProcessingMode.h"
 #include "platform/FileOps.h"
 
 #include <QCoreApplication>
@@ -79,10 +80,10 @@ void FileListController::MSF_DblClick() {
     const int mode = f_.ProcessingMode();
     const int r = f_.MSF->Row();
     if (r < 1 || r >= f_.MSF->Rows()) return;  // nothing but the header
-    if (mode != 0 && mode != 1 && mode != 2) return;
-    f_.services.shell->Open(f_.MSF->TextMatrix(r, 0), f_.MSF->TextMatrix(r, 1));
-    if (mode == 1) {
-        const QString cover = f_.MSF->TextMatrix(r, 4);
+    if (mode != SeriesFromOneVideo && mode != OneCoverPerVideo && mode != OneCoverForAllVideos) return;
+    f_.services.shell->Open(f_.MSF->TextMatrix(r, filelist::ColFileName), f_.MSF->TextMatrix(r, filelist::ColFolder));
+    if (mode == OneCoverPerVideo) {
+        const QString cover = f_.MSF->TextMatrix(r, filelist::ColPartnerFile);
         const int slash = cover.lastIndexOf('/');
         if (slash >= 0) f_.services.shell->Open(cover.mid(slash + 1), cover.left(slash));
     }

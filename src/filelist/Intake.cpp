@@ -7,7 +7,7 @@
 #include "filelist/FolderListing.h"
 #include "filelist/FolderPicker.h"
 #include "filelist/IntakeRules.h"
-#include "options/ModeSwitch.h"
+#include "options/ProcessingMode.h"
 #include "platform/FileOps.h"
 #include "probe/MediaProbe.h"
 

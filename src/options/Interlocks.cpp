@@ -93,20 +93,9 @@ void Interlocks::ChMp3_Click() {
         recaption(f_.CmdAddMp4, QStringLiteral("Mp3"), QStringLiteral("视频"));
         recaption(f_.CmdReadMp4, QStringLiteral("Mp3"), QStringLiteral("视频"));
     }
-    const bool mp3 = f_.ChMp3->isChecked();
-    FileGrid* g = f_.MSF;
-    switch (f_.ProcessingMode()) {
-        case SeriesFromOneVideo:
-            g->SetTextMatrix(0, 4, mp3 ? QStringLiteral("Mp3文件") : QStringLiteral("视频文件"));
-            break;
-        case OneCoverPerVideo:
-        case OneCoverForAllVideos:
-            g->SetTextMatrix(0, 0, mp3 ? QStringLiteral("Mp3文件名") : QStringLiteral("视频文件名"));
-            g->SetTextMatrix(0, 1, mp3 ? QStringLiteral("Mp3文件路径") : QStringLiteral("视频文件路径"));
-            break;
-        default:
-            break;
-    }
+    const int mode = f_.ProcessingMode();
+    if (mode == SeriesFromOneVideo || mode == OneCoverPerVideo || mode == OneCoverForAllVideos)
+        ModeSwitch::ShowFileHeaders(*f_.MSF, mode, f_.ChMp3->isChecked());
 }
 
 void Interlocks::ChOther_Click() {

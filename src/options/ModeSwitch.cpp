@@ -10,6 +10,28 @@
 #include <QLabel>
 #include <QPushButton>
 
+using namespace filelist;
+
+void ModeSwitch::ShowFileHeaders(FileGrid& g, int mode, bool mp3) {
+    const QString media = mp3 && mode != FrameAsCover ? QStringLiteral("Mp3") : QStringLiteral("视频");
+    switch (mode) {
+    case SeriesFromOneVideo:
+        g.SetTextMatrix(0, ColFileName, QStringLiteral("封面文件名"));
+        g.SetTextMatrix(0, ColFolder, QStringLiteral("封面文件路径"));
+        g.SetTextMatrix(0, ColPartnerFile, media + QStringLiteral("文件"));
+        break;
+    case OneCoverPerVideo:
+    case OneCoverForAllVideos:
+    case FrameAsCover:
+        g.SetTextMatrix(0, ColFileName, media + QStringLiteral("文件名"));
+        g.SetTextMatrix(0, ColFolder, media + QStringLiteral("文件路径"));
+        g.SetTextMatrix(0, ColPartnerFile, QStringLiteral("图片文件"));
+        break;
+    default:
+        break;
+    }
+}
+
 ModeSwitch::ModeSwitch(Form1& form) : f_(form) {
     connect(f_.CmbType, &VbCombo::Clicked, this, &ModeSwitch::CmbType_Click);
 }
@@ -19,11 +41,11 @@ void ModeSwitch::CmbType_Click() {
     FileGrid* g = f_.MSF;
 
     FileListController::ClearList(f_);
-    const int widths[6] = {4000, 1400, 900, 900, 1500, 2500};
-    for (int c = 0; c < 6; ++c) g->SetColWidthTwips(c, widths[c]);
-    g->SetTextMatrix(0, 2, QStringLiteral("视频宽"));
-    g->SetTextMatrix(0, 3, QStringLiteral("视频高"));
-    g->SetTextMatrix(0, 5, QStringLiteral("状态"));
+    const int widths[ColumnCount] = {4000, 1400, 900, 900, 1500, 2500};
+    for (int c = 0; c < ColumnCount; ++c) g->SetColWidthTwips(c, widths[c]);
+    g->SetTextMatrix(0, ColWidth, QStringLiteral("视频宽"));
+    g->SetTextMatrix(0, ColHeight, QStringLiteral("视频高"));
+    g->SetTextMatrix(0, ColStatus, QStringLiteral("状态"));
 
     f_.ChSaveAs->setChecked(true);
     f_.ChSaveAs->setEnabled(true);
@@ -45,12 +67,8 @@ void ModeSwitch::CmbType_Click() {
     f_.ChAutoMatch->hide();
     f_.ChAsHead->hide();
 
-    const bool mp3 = f_.ChMp3->isChecked();
-    auto videoHeaders = [&] {
-        g->SetTextMatrix(0, 0, mp3 ? QStringLiteral("Mp3文件名") : QStringLiteral("视频文件名"));
-        g->SetTextMatrix(0, 1, mp3 ? QStringLiteral("Mp3文件路径") : QStringLiteral("视频文件路径"));
-        g->SetTextMatrix(0, 4, QStringLiteral("图片文件"));
-    };
+    // Mode 1 names videos whatever ChMp3 says; its reaction below renames them.
+    ShowFileHeaders(*g, mode, f_.ChMp3->isChecked() && mode != OneCoverPerVideo);
     switch (mode) {
         case SeriesFromOneVideo:
             f_.CmdAddMp4->setText(QStringLiteral("指定视频..."));
@@ -58,9 +76,6 @@ void ModeSwitch::CmbType_Click() {
             f_.CmdReadMp4->setText(QStringLiteral("读入封面"));
             f_.LBaseVC->setText(QStringLiteral("基准视频："));
             f_.LBase->setText(QStringLiteral("基准视频未指定"));
-            g->SetTextMatrix(0, 0, QStringLiteral("封面文件名"));
-            g->SetTextMatrix(0, 1, QStringLiteral("封面文件路径"));
-            g->SetTextMatrix(0, 4, mp3 ? QStringLiteral("Mp3文件") : QStringLiteral("视频文件"));
             f_.ChNum->setChecked(true);
             f_.ChNum->setEnabled(true);
             f_.ChSaveAs->setChecked(true);
@@ -72,9 +87,6 @@ void ModeSwitch::CmbType_Click() {
             f_.CmdReadMp4->setText(QStringLiteral("读入视频"));
             f_.LBaseVC->setText(QStringLiteral("封面图片："));
             f_.LBase->setText(QStringLiteral("封面图片未指定"));
-            g->SetTextMatrix(0, 0, QStringLiteral("视频文件名"));
-            g->SetTextMatrix(0, 1, QStringLiteral("视频文件路径"));
-            g->SetTextMatrix(0, 4, QStringLiteral("图片文件"));
             f_.ChAutoMatch->setChecked(false);
             f_.ChAutoMatch->show();
             break;
@@ -84,7 +96,6 @@ void ModeSwitch::CmbType_Click() {
             f_.CmdReadMp4->setText(QStringLiteral("读入视频"));
             f_.LBaseVC->setText(QStringLiteral("基准封面："));
             f_.LBase->setText(QStringLiteral("基准封面未指定"));
-            videoHeaders();
             break;
         case FrameAsCover:
             f_.CmdAddMp4->setText(QStringLiteral("添加视频..."));
@@ -92,7 +103,6 @@ void ModeSwitch::CmbType_Click() {
             f_.CmdReadMp4->setText(QStringLiteral("读入视频"));
             f_.LBaseVC->setText(QStringLiteral("封面图片："));
             f_.LBase->setText(QStringLiteral("封面图片未指定"));
-            videoHeaders();
             f_.CmdCover->setEnabled(false);
             f_.ChFileNameAs->setEnabled(true);
             f_.ChFileNameAs->setChecked(false);
@@ -120,9 +130,9 @@ void ModeSwitch::CmbType_Click() {
     f_.ChMp3->setChecked(false);
     f_.ChMp3->setEnabled(mode == SeriesFromOneVideo || mode == OneCoverPerVideo || mode == OneCoverForAllVideos);
 
-    // Modes 3 and 4 take only videos, and ChMp3's reaction leaves their
-    // headers alone: none may still name Mp3 files from the mode before.
-    if (mode == FrameAsCover || mode == FrameToPicture)
-        for (int c : {0, 1, 4})
+    // Mode 4 takes only videos and keeps the headers of the mode before, and
+    // ChMp3's reaction leaves them alone: none may still name Mp3 files.
+    if (mode == FrameToPicture)
+        for (int c : {ColFileName, ColFolder, ColPartnerFile})
             g->SetTextMatrix(0, c, g->TextMatrix(0, c).replace(QStringLiteral("Mp3"), QStringLiteral("视频")));
 }

@@ -29,7 +29,7 @@
 
 namespace batch_test {
 
-enum Col { ColFileName = 0, ColFolder = 1, ColWidth = 2, ColHeight = 3, ColPartnerFile = 4, ColStatus = 5 };
+using namespace filelist;
 
 // The real encoder, with the file-manager calls recorded instead of made.
 class RecordingShell : public LinuxShell {

@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int kColStatus = 5;
 
 struct Mode3 {
     FormFixture fx;
@@ -80,9 +79,9 @@ TEST(FrameGrabStep, StartsTheGrabAndShowsItsProgress) {
     // A missing file has no duration, so the 3 s lie beyond it: 95 % of 0.
     EXPECT_EQ(c.args, (QStringList{"-i", "/nowhere/b.mp4", "-y", "-ss", "00", "-vframes", "1", "-f", "image2", "-y",
                                    m.state.GrabbedFrameFile}));
-    EXPECT_EQ(m.f->MSF->TextMatrix(2, kColStatus), "截取视频帧做封面中...");
+    EXPECT_EQ(m.f->MSF->TextMatrix(2, filelist::ColStatus), "截取视频帧做封面中...");
     EXPECT_EQ(m.f->ProgressText(), "状态：截取视频帧做封面中...已处理：2/2");
-    EXPECT_EQ(m.f->MSF->TextMatrix(1, kColStatus), "");
+    EXPECT_EQ(m.f->MSF->TextMatrix(1, filelist::ColStatus), "");
 }
 
 TEST(FrameGrabStep, FirstFrameAndOpeningClipMoments) {
@@ -178,7 +177,7 @@ TEST(FrameToPictureStep, StartsOneEncoderPerRowAndMarksItStarted) {
     for (int r = 1; r <= 3; ++r) {
         state.CurrentRow = r;
         GrabRandomFrame(f, state);
-        EXPECT_EQ(f.MSF->TextMatrix(r, kColStatus), "OK!");
+        EXPECT_EQ(f.MSF->TextMatrix(r, filelist::ColStatus), "OK!");
     }
     ASSERT_EQ(fx.shell.calls.size(), 3u);
     // Missing videos have no duration: every time is 0, written 00.
@@ -319,7 +318,7 @@ struct HeldMode4 {
         }
         return true;
     }
-    QString status(int row) const { return f->MSF->TextMatrix(row, kColStatus); }
+    QString status(int row) const { return f->MSF->TextMatrix(row, filelist::ColStatus); }
 };
 
 }  // namespace
