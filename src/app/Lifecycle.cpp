@@ -1,6 +1,6 @@
 // Start-up, the close question and the small window actions of Form1.
 #include "app/Form1.h"
-#include "app/ProgramInfo.h"
+#include "platform/ProgramInfo.h"
 #include "app/StatusPanels.h"
 #include "app/VbCombo.h"
 #include "platform/FileOps.h"
@@ -72,8 +72,9 @@ bool Form1::Form_Load() {
     updater->VersionCheck();
 
     // 9-10. Program folder and the default output folder.
-    if (!fileops::FolderExists(AppPathGlobal + "/Temp")) fileops::MakePath(AppPathGlobal + "/Temp/");
-    LDir->setText(AppPathGlobal + "/Temp/");
+    const QString output = workfiles::In(AppPathGlobal, workfiles::DefaultOutputFolder);
+    if (!fileops::FolderExists(output)) fileops::MakePath(output + "/");
+    LDir->setText(output + "/");
 
     // 11. Mode 0 lays out the list.
     CmbType->SetListIndex(0);

@@ -1,32 +1,19 @@
 #include "batch/FrameToPicture.h"
 
-#include "app/Form1.h"
 #include "batch/RowTexts.h"
+#include "batch/RunContext.h"
 #include "batch/RunState.h"
 #include "common/NumberText.h"
-#include "filelist/FileGrid.h"
 #include "platform/Shell.h"
 #include "probe/MediaProbe.h"
 
 #include <QFileInfo>
-#include <QPointer>
 #include <QThread>
 
 #include <algorithm>
 #include <cmath>
 
 namespace framepicture {
-
-namespace {
-
-
-const char* const kSlotsName = "frameStartSlots";
-
-QString PicturePathOf(const FileGrid& grid, int row) {
-    return grid.TextMatrix(row, filelist::ColFolder) + QLatin1Char('/') + grid.TextMatrix(row, filelist::ColFileName);
-}
-
-}  // namespace
 
 float FrameRandom::Next() {
     // The top 24 bits make every value exact in single precision and below 1.
@@ -68,12 +55,12 @@ bool PictureWritten(const QString& picture, const PictureMark& before, const Enc
     return !before.existed || now.size != before.size || now.modified != before.modified;
 }
 
-void FailPictureRows(Form1& form, const QString& video, const QString& picture) {
-    FileGrid& grid = *form.MSF;
-    for (int row = 1; row < grid.Rows(); ++row)
-        if (grid.TextMatrix(row, filelist::ColStatus) == rowtext::StatusFrameStarted &&
-            grid.TextMatrix(row, filelist::ColPartnerFile) == video && PicturePathOf(grid, row) == picture)
-            grid.SetTextMatrix(row, filelist::ColStatus, rowtext::StatusFailed);
+void FailPictureRows(RunWindow& window, const QString& video, const QString& picture) {
+    for (int row = 1; row <= window.DataRows(); ++row) {
+        const filelist::RowCells cells = window.Cells(row);
+        if (cells.status == rowtext::StatusFrameStarted && cells.partnerFile == video && cells.Path() == picture)
+            window.SetStatus(row, rowtext::StatusFailed);
+    }
 }
 
 EncoderCommand FrameToPictureCommand(const QString& frameTime, const QString& video, const QString& picture) {
@@ -87,16 +74,7 @@ EncoderCommand FrameToPictureCommand(const QString& frameTime, const QString& vi
 
 int CoreCount() { return std::max(1, QThread::idealThreadCount()); }
 
-StartSlots::StartSlots(const EncoderHost& host, int limit, QObject* parent)
-    : QObject(parent), host_(host), limit_(limit < 1 ? 1 : limit) {
-    setObjectName(QString::fromLatin1(kSlotsName));
-}
-
-StartSlots& StartSlots::For(Form1& form) {
-    if (auto* s = form.findChild<StartSlots*>(QString::fromLatin1(kSlotsName), Qt::FindDirectChildrenOnly))
-        return *s;
-    return *new StartSlots(EncoderHost::Of(form), CoreCount(), &form);
-}
+StartSlots::StartSlots(const EncoderHost& host, int limit) : host_(host), limit_(limit < 1 ? 1 : limit) {}
 
 int StartSlots::Busy() {
     if (!host_.shell) return 0;
@@ -130,11 +108,12 @@ bool StartSlots::TakeLatest(const QString& picture, long long pid) {
 
 }  // namespace framepicture
 
-void GrabRandomFramePicture(Form1& form, RunState& state) {
+void GrabRandomFramePicture(const RunContext& run, RunState& state) {
     using namespace framepicture;
     const int row = state.CurrentRow;
-    const QString video = form.MSF->TextMatrix(row, filelist::ColPartnerFile);
-    const QString picture = PicturePathOf(*form.MSF, row);
+    const filelist::RowCells cells = run.window->Cells(row);
+    const QString video = cells.partnerFile;
+    const QString picture = cells.Path();
     const float r = ProgramRandom().Next();
     int frameRate = 0;
     probe::GetVideoFrameRateAndBitrate(video, frameRate);
@@ -142,16 +121,17 @@ void GrabRandomFramePicture(Form1& form, RunState& state) {
 
     // No more encoders at once than cores: many rows would otherwise start
     // as many processes side by side.
-    StartSlots& starter = StartSlots::For(form);
+    StartSlots& starter = *run.startSlots;
     if (!starter.Acquire()) return;
     const PictureMark before = MarkPicture(picture);
-    QPointer<Form1> guard(&form);
-    const EncoderRun run =
-        StartEncoder(form, FrameToPictureCommand(time, video, picture), [=](const EncoderRun& ended) {
-            if (!guard || guard->IsClosed()) return;
-            if (!StartSlots::For(*guard).TakeLatest(picture, ended.pid)) return;
-            if (!PictureWritten(picture, before, ended)) FailPictureRows(*guard, video, picture);
+    RunWindow* window = run.window;
+    StartSlots* starts = run.startSlots;
+    const EncoderRun encoder =
+        StartEncoder(run.host, FrameToPictureCommand(time, video, picture), [=](const EncoderRun& ended) {
+            if (window->Closed()) return;
+            if (!starts->TakeLatest(picture, ended.pid)) return;
+            if (!PictureWritten(picture, before, ended)) FailPictureRows(*window, video, picture);
         });
-    starter.Started(run, picture);
-    form.MSF->SetTextMatrix(row, filelist::ColStatus, run.Started() ? rowtext::StatusFrameStarted : rowtext::StatusFailed);
+    starter.Started(encoder, picture);
+    run.window->SetStatus(row, encoder.Started() ? rowtext::StatusFrameStarted : rowtext::StatusFailed);
 }

@@ -6,7 +6,6 @@
 #include "encoder/EncoderRun.h"
 
 #include <QDateTime>
-#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -14,7 +13,8 @@
 #include <random>
 #include <vector>
 
-class Form1;
+class RunWindow;
+struct RunContext;
 struct RunState;
 
 namespace framepicture {
@@ -57,18 +57,18 @@ PictureMark MarkPicture(const QString& picture);
 bool PictureWritten(const QString& picture, const PictureMark& before, const EncoderRun& ended);
 
 // "更换失败" into every row that still shows "OK!" for this video and picture.
-void FailPictureRows(Form1& form, const QString& video, const QString& picture);
+void FailPictureRows(RunWindow& window, const QString& video, const QString& picture);
 
 // -ss <time> -i "<video>"  -vframes 1 -f image2   -q:v 0 -y "<picture>"
 EncoderCommand FrameToPictureCommand(const QString& frameTime, const QString& video, const QString& picture);
 
 // Keeps the number of encoders this program has started, and not yet seen
 // ending, at most `limit`: Acquire waits (yielding to the window) while all
-// are busy. One per window, found or made by For().
-class StartSlots : public QObject {
+// are busy. The batch run keeps one from run to run: encoders of an earlier
+// run may still be at work.
+class StartSlots {
 public:
-    StartSlots(const EncoderHost& host, int limit, QObject* parent);
-    static StartSlots& For(Form1& form);
+    StartSlots(const EncoderHost& host, int limit);
 
     // Waits for a free slot; false when the window went away meanwhile.
     bool Acquire();
@@ -100,4 +100,4 @@ int CoreCount();
 // for a free slot) and writes "OK!" into the row, or "更换失败" when the
 // encoder cannot start. When the encoder ends without having written the
 // picture, the row found by its picture then becomes "更换失败".
-void GrabRandomFramePicture(Form1& form, RunState& state);
+void GrabRandomFramePicture(const RunContext& run, RunState& state);

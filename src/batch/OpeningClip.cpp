@@ -1,17 +1,15 @@
 #include "batch/OpeningClip.h"
 
-#include "app/Form1.h"
+#include "batch/RunContext.h"
 #include "batch/RunState.h"
+#include "common/ProgramFiles.h"
 #include "common/NumberText.h"
 #include "encoder/EncoderRun.h"
-#include "filelist/FileGrid.h"
 #include "platform/FileOps.h"
 #include "probe/FileStructure.h"
 #include "probe/MediaProbe.h"
 
-#include <QCheckBox>
 #include <QFile>
-#include <QLineEdit>
 
 #include <algorithm>
 #include <cmath>
@@ -103,10 +101,10 @@ std::optional<ClipFiles> FilesFor(const QString& programFolder, const QString& s
     if (dot < 0) return std::nullopt;
     ClipFiles f;
     f.ext = name.mid(dot);
-    f.cut = programFolder + QStringLiteral("/Cut") + f.ext;
-    f.headFrames = programFolder + QStringLiteral("/Temp") + f.ext;
-    f.headClip = programFolder + QStringLiteral("/Head") + f.ext;
-    f.list = programFolder + QStringLiteral("/List.txt");
+    f.cut = workfiles::In(programFolder, workfiles::Cut) + f.ext;
+    f.headFrames = workfiles::In(programFolder, workfiles::HeadFrames) + f.ext;
+    f.headClip = workfiles::In(programFolder, workfiles::HeadClip) + f.ext;
+    f.list = workfiles::In(programFolder, workfiles::ConcatList);
     return f;
 }
 
@@ -343,7 +341,7 @@ bool sameParameterSets(const QString& a, const QString& b, container::Mechanism 
 
 }  // namespace
 
-void RunOpeningClip(Form1& form, RunState& state, const QString& source, const QString& cover,
+void RunOpeningClip(const RunContext& run, RunState& state, const QString& source, const QString& cover,
                     const QString& output, int total, int row) {
     using namespace openingclip;
     state.LastRunOk = false;
@@ -355,25 +353,25 @@ void RunOpeningClip(Form1& form, RunState& state, const QString& source, const Q
     int fps = 0;
     const auto kbps = probe::GetVideoFrameRateAndBitrate(source, fps);
     if (!kbps) return;
-    const auto files = FilesFor(form.AppPathGlobal, source);
+    const auto files = FilesFor(run.options.programFolder, source);
     if (!files) return;
     const container::Mechanism mechanism = container::MechanismFor(source);
-    const bool cutSize = form.ChCutSize->isChecked();
-    const bool cutTime = form.ChCutTime->isChecked();
+    const bool cutSize = run.options.cutSize;
+    const bool cutTime = run.options.cutTime;
     std::optional<CropBox> crop;
     std::optional<Trim> trim;
     if (cutSize) {
-        crop = CropBoxFor(form.TSizeCut->text(), form.MSF->TextMatrix(state.CurrentRow, filelist::ColWidth),
-                          form.MSF->TextMatrix(state.CurrentRow, filelist::ColHeight));
+        const filelist::RowCells cells = run.window->Cells(state.CurrentRow);
+        crop = CropBoxFor(run.options.sizeCut, cells.width, cells.height);
         if (!crop) return;
     }
     if (cutTime) {
-        trim = TrimFor(form.TTimeCut->text(), probe::GetMediaDuration(source));
+        trim = TrimFor(run.options.timeCut, probe::GetMediaDuration(source));
         if (!trim) return;
     }
 
     QString input = source;
-    auto setStatus = [&](const QString& text) { form.MSF->SetTextMatrix(state.CurrentRow, filelist::ColStatus, text); };
+    auto setStatus = [&](const QString& text) { run.window->SetStatus(state.CurrentRow, text); };
 
     if (cutSize || cutTime) {
         const auto rate = ExactRate(probe::ReadVideoCoding(source));
@@ -381,17 +379,17 @@ void RunOpeningClip(Form1& form, RunState& state, const QString& source, const Q
         // A cut of an earlier row must not be joined into this row's video.
         fileops::DeleteFile(files->cut);
         const EncoderRun started = StartEncoder(
-            form, CutCommand(trim ? TimeText(*trim) : QString(), source, crop ? CropText(*crop) : QString(), *rate,
+            run.host, CutCommand(trim ? TimeText(*trim) : QString(), source, crop ? CropText(*crop) : QString(), *rate,
                              *kbps, files->cut));
-        form.SetProgressText(ClipProgress(row, total));
+        run.window->SetProgress(ClipProgress(row, total));
         input = files->cut;  // whether the cut works or not: the join shows it
         QString size;
-        WaitForEncoder(form, started, CycleOrder::TestUpdateYield, [&] {
+        WaitForEncoder(run.host, started, CycleOrder::TestUpdateYield, [&] {
             const long long bytes = fileops::FileSize(files->cut);
             if (bytes >= 0) size = SizeMbText(bytes);
             setStatus(CuttingStatus(size));
         });
-        if (form.IsClosed()) return;
+        if (run.window->Closed()) return;
     }
     state.ClipBody = input;
     if (trim) state.ClipTrimLength = trim->length;
@@ -401,16 +399,16 @@ void RunOpeningClip(Form1& form, RunState& state, const QString& source, const Q
     if (!head) return;
 
     fileops::DeleteFile(files->headFrames);
-    RunEncoderAndWait(form, HeadFramesCommand(input, *head, *kbps, files->headFrames), CycleOrder::TestUpdateYield,
+    RunEncoderAndWait(run.host, HeadFramesCommand(input, *head, *kbps, files->headFrames), CycleOrder::TestUpdateYield,
                       {});
-    if (form.IsClosed()) return;
+    if (run.window->Closed()) return;
 
     fileops::DeleteFile(files->headClip);
-    RunEncoderAndWait(form,
+    RunEncoderAndWait(run.host,
                       HeadOverlayCommand(files->headFrames, cover, CoverFilter(crop, head->width, head->height),
                                          *head, *kbps, files->headClip),
                       CycleOrder::TestUpdateYield, {});
-    if (form.IsClosed()) return;
+    if (run.window->Closed()) return;
     if (head->sameParameterSets && !sameParameterSets(files->headClip, input, mechanism)) return;
 
     // A list that cannot be written must not leave an earlier row's list
@@ -425,11 +423,11 @@ void RunOpeningClip(Form1& form, RunState& state, const QString& source, const Q
     }
 
     const EncoderRun joined =
-        RunEncoderAndWait(form, ConcatCommand(files->list, output), CycleOrder::TestUpdateYield, [&] {
+        RunEncoderAndWait(run.host, ConcatCommand(files->list, output), CycleOrder::TestUpdateYield, [&] {
             setStatus(JoiningStatus());
-            form.SetProgressText(ClipProgress(row, total));
+            run.window->SetProgress(ClipProgress(row, total));
         });
-    if (form.IsClosed()) return;
+    if (run.window->Closed()) return;
     state.LastRunOk = joined.Succeeded();
     setStatus(QStringLiteral("Ok"));
 }

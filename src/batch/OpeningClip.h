@@ -22,7 +22,7 @@
 #include <QString>
 #include <optional>
 
-class Form1;
+struct RunContext;
 struct RunState;
 
 namespace openingclip {
@@ -133,5 +133,5 @@ QString ClipProgress(int row, int total);
 // Writes the joined clip to `output`; state.LastRunOk tells whether the
 // joining run ended well (false when the clip never got that far), and
 // state.ClipBody and state.ClipTrimLength what it was joined to.
-void RunOpeningClip(Form1& form, RunState& state, const QString& source, const QString& cover,
+void RunOpeningClip(const RunContext& run, RunState& state, const QString& source, const QString& cover,
                     const QString& output, int total, int row);

@@ -1,5 +1,6 @@
 #include "batch/OutputNaming.h"
 
+#include "common/ProgramFiles.h"
 #include "options/ProcessingMode.h"
 #include "platform/FileOps.h"
 
@@ -24,7 +25,7 @@ QString ExtensionOf(const QString& path) {
 QString BaseStemOf(const QString& baseCaption) { return StemOf(fileops::NameOf(baseCaption)); }
 
 QString TempOutputFile(const QString& programFolder, const QString& sourceFile) {
-    return programFolder + "/Tmp" + ExtensionOf(sourceFile);
+    return workfiles::In(programFolder, workfiles::TempOutput) + ExtensionOf(sourceFile);
 }
 
 RowPaths ChoosePaths(const PathInputs& in) {

@@ -1,72 +1,46 @@
 #include "batch/RowSteps.h"
 
-#include "app/Form1.h"
 #include "batch/FrameGrab.h"
 #include "batch/FrameToPicture.h"
 #include "batch/OpeningClip.h"
+#include "batch/RunContext.h"
 #include "batch/RunState.h"
 #include "batch/TextCover.h"
+#include "common/ProgramFiles.h"
 #include "encoder/EncoderRun.h"
-#include "filelist/FileGrid.h"
-#include "options/ProcessingMode.h"
 #include "platform/FileOps.h"
 #include "probe/MediaProbe.h"
 
-#include <QCheckBox>
-#include <QImage>
-#include <QLineEdit>
-
 namespace {
 
-
-// What the file-name cover keeps between the run's set-up and its rows: the
-// background tile, and whether the current row's picture was made.
-class CoverCanvas : public QObject {
-public:
-    explicit CoverCanvas(QObject* parent) : QObject(parent) { setObjectName(QStringLiteral("textCoverCanvas")); }
-    static CoverCanvas& For(Form1& form) {
-        if (auto* c = form.findChild<CoverCanvas*>(QStringLiteral("textCoverCanvas"), Qt::FindDirectChildrenOnly))
-            return *c;
-        return *new CoverCanvas(&form);
-    }
-    QImage tile;
-    bool rowMade = false;
-};
-
-bool textCoverOn(const Form1& form) {
-    return form.ProcessingMode() == FrameAsCover && form.ChFileNameAs->isChecked() && !form.ChDelRecover->isChecked();
-}
-
-QString workFile(const Form1& form, const QString& set, const char* name) {
-    return set.isEmpty() ? form.AppPathGlobal + QLatin1Char('/') + QLatin1String(name) : set;
+QString workFile(const RunContext& run, const QString& set, const char* name) {
+    return set.isEmpty() ? workfiles::In(run.options.programFolder, name) : set;
 }
 
 }  // namespace
 
-void PrepareCoverCanvas(Form1& form, RunState&) {
-    CoverCanvas::For(form).tile = textcover::PrepareCoverCanvas(form.ChColor->isChecked());
+void PrepareCoverCanvas(const RunContext& run, RunState& state) {
+    state.CoverTile = textcover::PrepareCoverCanvas(run.options.colour);
 }
 
-void BuildTextCover(Form1& form, RunState& state) {
-    CoverCanvas& canvas = CoverCanvas::For(form);
-    if (canvas.tile.isNull()) canvas.tile = textcover::PrepareCoverCanvas(form.ChColor->isChecked());
-    const int row = state.CurrentRow;
-    canvas.rowMade = textcover::BuildTextCoverFile(
-        form.MSF->TextMatrix(row, filelist::ColFileName), form.MSF->TextMatrix(row, filelist::ColWidth),
-        form.MSF->TextMatrix(row, filelist::ColHeight), form.ChColor->isChecked(), canvas.tile,
-        workFile(form, state.TextCoverFile, "Back.bmp"));
+void BuildTextCover(const RunContext& run, RunState& state) {
+    if (state.CoverTile.isNull()) state.CoverTile = textcover::PrepareCoverCanvas(run.options.colour);
+    const filelist::RowCells row = run.window->Cells(state.CurrentRow);
+    state.TextCoverMade = textcover::BuildTextCoverFile(row.fileName, row.width, row.height, run.options.colour,
+                                                        state.CoverTile,
+                                                        workFile(run, state.TextCoverFile, workfiles::TextCover));
 }
 
-void GrabFrame(Form1& form, RunState& state) {
-    const QString picture = workFile(form, state.GrabbedFrameFile, "Tmp.png");
+void GrabFrame(const RunContext& run, RunState& state) {
+    const QString picture = workFile(run, state.GrabbedFrameFile, workfiles::GrabbedFrame);
     state.CoverFile = picture;
-    if (textCoverOn(form)) return;  // the file name is the cover: nothing to grab
+    if (run.options.TextCoverOn()) return;  // the file name is the cover: nothing to grab
 
     framegrab::SeekInputs in;
-    in.delRecover = form.ChDelRecover->isChecked();
-    in.asHead = form.ChAsHead->isChecked();
-    in.percent = form.ChPercent->isChecked();
-    in.position = form.TPos->text();
+    in.delRecover = run.options.delRecover;
+    in.asHead = run.options.asHead;
+    in.percent = run.options.percent;
+    in.position = run.options.position;
     const QString seek = framegrab::SeekTime(in, probe::GetMediaDuration(state.SourceFile));
 
     // A frame of an earlier row must never serve this one.
@@ -76,24 +50,25 @@ void GrabFrame(Form1& form, RunState& state) {
     }
     const int row = state.CurrentRow;
     const QString lastRow = state.LastRow;
-    RunEncoderAndWait(form, framegrab::FrameAsCoverCommand(state.SourceFile, seek, picture),
-                      CycleOrder::TestYieldUpdate, [&form, row, lastRow] {
-                          form.MSF->SetTextMatrix(row, filelist::ColStatus, framegrab::GrabbingStatus());
-                          form.SetProgressText(framegrab::GrabbingProgress(row, lastRow));
+    RunWindow* window = run.window;
+    RunEncoderAndWait(run.host, framegrab::FrameAsCoverCommand(state.SourceFile, seek, picture),
+                      CycleOrder::TestYieldUpdate, [window, row, lastRow] {
+                          window->SetStatus(row, framegrab::GrabbingStatus());
+                          window->SetProgress(framegrab::GrabbingProgress(row, lastRow));
                       });
 }
 
-void ChooseFrameCover(Form1& form, RunState& state) {
-    if (!textCoverOn(form)) return;
-    const QString cover = workFile(form, state.TextCoverFile, "Back.bmp");
+void ChooseFrameCover(const RunContext& run, RunState& state) {
+    if (!run.options.TextCoverOn()) return;
+    const QString cover = workFile(run, state.TextCoverFile, workfiles::TextCover);
     // Without this row's own drawing there is no cover: the row gate fails it.
-    state.CoverFile = CoverCanvas::For(form).rowMade ? cover : QString();
+    state.CoverFile = state.TextCoverMade ? cover : QString();
     state.CommandCover = cover;
 }
 
-void PreprocessVideo(Form1& form, RunState& state, const QString& source, const QString& cover,
+void PreprocessVideo(const RunContext& run, RunState& state, const QString& source, const QString& cover,
                      const QString& output, int total, int row) {
-    RunOpeningClip(form, state, source, cover, output, total, row);
+    RunOpeningClip(run, state, source, cover, output, total, row);
 }
 
-void GrabRandomFrame(Form1& form, RunState& state) { GrabRandomFramePicture(form, state); }
+void GrabRandomFrame(const RunContext& run, RunState& state) { GrabRandomFramePicture(run, state); }

@@ -1,18 +1,11 @@
 #pragma once
 // The variables of one batch run, from the click on CmdDo to the end report.
 //
-// The row loop (BatchRun) owns one RunState and hands it, together with the
-// window, to every row step: a step is a free function
-//
-//   void Step(Form1& form, RunState& state);
-//
-// that reads the window's controls through `form` and the run's values
-// through `state`, writes only the ColStatus cell of state.CurrentRow (and the
-// progress panel), and leaves its results in `state` for the steps after it.
-// A step that waits for the encoder must check form.IsClosed() after the wait
-// and return at once when it is true; the loop then ends without touching the
-// window.
+// The row loop (BatchRun) owns one RunState and hands it, with the run's
+// context (RunContext.h), to every row step; each step leaves its results
+// here for the steps after it.
 #include <QDateTime>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -72,6 +65,21 @@ struct RunState {
     QString GrabbedFrameFile;  // mode 3: the grabbed frame ("Tmp.png")
     QString TextCoverFile;     // mode 3: the file-name picture ("Back.bmp")
     QString ScaledCoverFile;   // modes 0-2: the cover scaled to the frame ("Cover.png")
+
+    // The file-name cover: the background tile made at the run's set-up,
+    // and whether the current row's picture was drawn.
+    QImage CoverTile;
+    bool TextCoverMade = false;
+
+    // The picture last scaled in this run, so rows sharing a cover and a size
+    // do not scale it again.
+    struct ScaledCover {
+        QString source;
+        QDateTime sourceTime, targetTime;
+        qint64 sourceSize = -1, targetSize = -1;
+        int width = 0, height = 0;
+    };
+    ScaledCover LastScaled;
 
     // Set by a step to leave the row loop after the current row (Cancel at
     // the disk-full question).

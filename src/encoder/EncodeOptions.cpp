@@ -1,11 +1,9 @@
 #include "encoder/EncodeOptions.h"
 
-#include "app/Form1.h"
-#include "app/VbCombo.h"
 #include "common/NumberText.h"
 #include "probe/MediaProbe.h"
 
-#include <QCheckBox>
+#include <QStringList>
 #include <cmath>
 
 namespace {
@@ -88,23 +86,6 @@ std::optional<long long> videoBitrate(const EncodeControls& c, const EncodeProbe
 
 }  // namespace
 
-EncodeControls EncodeControls::Of(const Form1& f) {
-    EncodeControls c;
-    c.other = f.ChOther->isChecked();
-    c.sizeIndex = f.CmbSize->ListIndex();
-    c.sizeText = f.CmbSize->Text();
-    c.vbitIndex = f.CmbVBit->ListIndex();
-    c.vbitText = f.CmbVBit->Text();
-    c.frmsIndex = f.CmbFrms->ListIndex();
-    c.frmsText = f.CmbFrms->Text();
-    c.abitIndex = f.CmbABit->ListIndex();
-    c.abitText = f.CmbABit->Text();
-    c.arateIndex = f.CmbARate->ListIndex();
-    c.arateText = f.CmbARate->Text();
-    c.compText = f.CmbComp->Text();
-    return c;
-}
-
 EncodeProbes EncodeProbes::ForFile(const QString& file) {
     EncodeProbes p;
     p.videoSize = [file]() -> std::optional<Size> {
@@ -177,8 +158,4 @@ std::optional<QString> BuildEncodeOptions(const EncodeControls& c, const EncodeP
            QStringLiteral(" -q:v 0") + (audioRate ? QString() : QStringLiteral(" -q:a 0")) + QStringLiteral(" ") +
            audioCopy + QStringLiteral(" -y ");
     return out;
-}
-
-std::optional<QString> BuildEncodeOptions(Form1& form, const QString& file) {
-    return BuildEncodeOptions(EncodeControls::Of(form), EncodeProbes::ForFile(file));
 }

@@ -21,8 +21,6 @@
 #include <functional>
 #include <optional>
 
-class Form1;
-
 // The option controls as the builder reads them.
 struct EncodeControls {
     bool other = false;  // ChOther checked
@@ -37,8 +35,6 @@ struct EncodeControls {
     int arateIndex = 0;  // CmbARate
     QString arateText;
     QString compText;    // CmbComp
-
-    static EncodeControls Of(const Form1& form);
 };
 
 // The source facts the builder asks for, only when a setting needs them.
@@ -54,5 +50,3 @@ struct EncodeProbes {
 };
 
 std::optional<QString> BuildEncodeOptions(const EncodeControls& controls, const EncodeProbes& probes);
-// The window's controls, probing `file` (the row's source video).
-std::optional<QString> BuildEncodeOptions(Form1& form, const QString& file);

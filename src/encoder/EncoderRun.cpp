@@ -1,82 +1,41 @@
 #include "encoder/EncoderRun.h"
 #include "encoder/ExitWake.h"
 
-#include "app/Form1.h"
-#include "app/ProgramInfo.h"
+#include "common/ProgramFiles.h"
 #include "platform/ProcessList.h"
 #include "platform/Shell.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QPointer>
 #include <QTimer>
 
 #include <map>
 #include <utility>
 #include <vector>
 
-namespace {
+BackgroundReaper::BackgroundReaper(Shell* shell, QObject* parent) : QObject(parent), shell_(shell) {
+    timer_.setInterval(250);
+    connect(&timer_, &QTimer::timeout, this, &BackgroundReaper::poll);
+}
 
-const char* const kReaperName = "encoderReaper";
+void BackgroundReaper::Watch(long long pid, EncoderEnded onEnded) {
+    pids_[pid] = std::move(onEnded);
+    if (!timer_.isActive()) timer_.start();
+}
 
-// Collects encoders that nobody waits for (mode 4 starts one per row and moves
-// on), so they do not stay zombies until the next start.
-class BackgroundReaper : public QObject {
-public:
-    BackgroundReaper(Shell* shell, QObject* parent) : QObject(parent), shell_(shell) {
-        setObjectName(QString::fromLatin1(kReaperName));
-        timer_.setInterval(250);
-        connect(&timer_, &QTimer::timeout, this, &BackgroundReaper::poll);
-    }
-    void watch(long long pid, EncoderEnded onEnded) {
-        pids_[pid] = std::move(onEnded);
-        if (!timer_.isActive()) timer_.start();
-    }
-    void forget(long long pid) { pids_.erase(pid); }
-    int watched() const { return static_cast<int>(pids_.size()); }
-
-private:
-    void poll() {
-        std::vector<std::pair<EncoderRun, EncoderEnded>> ended;
-        for (auto it = pids_.begin(); it != pids_.end();) {
-            if (const auto status = shell_->ExitStatus(it->first)) {
-                if (it->second) ended.push_back({EncoderRun{42, it->first, status}, std::move(it->second)});
-                it = pids_.erase(it);
-            } else {
-                ++it;
-            }
+void BackgroundReaper::poll() {
+    std::vector<std::pair<EncoderRun, EncoderEnded>> ended;
+    for (auto it = pids_.begin(); it != pids_.end();) {
+        if (const auto status = shell_->ExitStatus(it->first)) {
+            if (it->second) ended.push_back({EncoderRun{42, it->first, status}, std::move(it->second)});
+            it = pids_.erase(it);
+        } else {
+            ++it;
         }
-        if (pids_.empty()) timer_.stop();
-        // Told only after the sweep, so a listener may start encoders again.
-        for (auto& [run, onEnded] : ended) onEnded(run);
     }
-    Shell* shell_;
-    QTimer timer_;
-    std::map<long long, EncoderEnded> pids_;
-};
-
-BackgroundReaper* existingReaper(const EncoderHost& host) {
-    if (!host.context) return nullptr;
-    return host.context->findChild<BackgroundReaper*>(QString::fromLatin1(kReaperName), Qt::FindDirectChildrenOnly);
-}
-
-BackgroundReaper* reaperOf(const EncoderHost& host) {
-    if (!host.context || !host.shell) return nullptr;
-    BackgroundReaper* r = existingReaper(host);
-    return r ? r : new BackgroundReaper(host.shell, host.context);
-}
-
-}  // namespace
-
-EncoderHost EncoderHost::Of(Form1& form) {
-    EncoderHost h;
-    h.shell = form.services.shell;
-    h.processes = form.services.processes;
-    h.programFolder = form.AppPathGlobal;
-    QPointer<Form1> guard(&form);
-    h.windowClosed = [guard] { return !guard || guard->IsClosed(); };
-    h.context = &form;
-    return h;
+    if (pids_.empty()) timer_.stop();
+    // Told only after the sweep, so a listener may start encoders again.
+    for (auto& [run, onEnded] : ended) onEnded(run);
 }
 
 EncoderRun StartEncoder(const EncoderHost& host, const EncoderCommand& command, EncoderEnded onEnded) {
@@ -85,21 +44,14 @@ EncoderRun StartEncoder(const EncoderHost& host, const EncoderCommand& command, 
     run.startCode = host.shell->Start(QString::fromLatin1(program::EncoderExe), command.Arguments(),
                                       host.programFolder, &run.pid);
     if (run.Started()) {
-        if (BackgroundReaper* r = reaperOf(host)) r->watch(run.pid, std::move(onEnded));
+        if (host.reaper) host.reaper->Watch(run.pid, std::move(onEnded));
     } else {
         run.pid = 0;
     }
     return run;
 }
 
-EncoderRun StartEncoder(Form1& form, const EncoderCommand& command, EncoderEnded onEnded) {
-    return StartEncoder(EncoderHost::Of(form), command, std::move(onEnded));
-}
-
-int BackgroundEncoders(const EncoderHost& host) {
-    const BackgroundReaper* r = existingReaper(host);
-    return r ? r->watched() : 0;
-}
+int BackgroundEncoders(const EncoderHost& host) { return host.reaper ? host.reaper->Watched() : 0; }
 
 EncoderRun WaitForEncoder(const EncoderHost& host, EncoderRun run, CycleOrder order,
                           const std::function<void()>& statusUpdate) {
@@ -148,24 +100,13 @@ EncoderRun WaitForEncoder(const EncoderHost& host, EncoderRun run, CycleOrder or
         }
     } while (running);
 
-    if (run.Started())
-        if (BackgroundReaper* r = existingReaper(host)) r->forget(run.pid);
+    if (run.Started() && host.reaper) host.reaper->Forget(run.pid);
     return run;
-}
-
-EncoderRun WaitForEncoder(Form1& form, EncoderRun started, CycleOrder order,
-                          const std::function<void()>& statusUpdate) {
-    return WaitForEncoder(EncoderHost::Of(form), started, order, statusUpdate);
 }
 
 EncoderRun RunEncoderAndWait(const EncoderHost& host, const EncoderCommand& command, CycleOrder order,
                              const std::function<void()>& statusUpdate) {
     return WaitForEncoder(host, StartEncoder(host, command), order, statusUpdate);
-}
-
-EncoderRun RunEncoderAndWait(Form1& form, const EncoderCommand& command, CycleOrder order,
-                             const std::function<void()>& statusUpdate) {
-    return RunEncoderAndWait(EncoderHost::Of(form), command, order, statusUpdate);
 }
 
 bool IsProcessRunning(ProcessList& processes, const QString& name, bool moreThanOne) {

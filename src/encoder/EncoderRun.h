@@ -3,17 +3,17 @@
 //
 // Every encoder run of the batch goes through here:
 //
-//   const EncoderRun run = RunEncoderAndWait(form, cmd, CycleOrder::TestYieldUpdate, [&] {
-//       form.MSF->SetTextMatrix(row, col, "截取视频帧做封面中...");
+//   const EncoderRun run = RunEncoderAndWait(host, cmd, CycleOrder::TestYieldUpdate, [&] {
+//       window.SetStatus(row, "截取视频帧做封面中...");
 //   });
-//   if (form.IsClosed()) return;            // the window went away during the wait
+//   if (host.Closed()) return;              // the window went away during the wait
 //   const bool ok = outputSize > 0 && run.Succeeded();
 //
 // or, when something else happens between the start and the wait:
 //
-//   EncoderRun run = StartEncoder(form, cmd);
+//   EncoderRun run = StartEncoder(host, cmd);
 //   ...
-//   run = WaitForEncoder(form, run, CycleOrder::YieldUpdateTest, update);
+//   run = WaitForEncoder(host, run, CycleOrder::YieldUpdateTest, update);
 //
 // The encoder is "Mezzor.exe" in the program folder, started without a shell
 // with the command's argument list, stdio on /dev/null, working folder = the
@@ -26,34 +26,35 @@
 // event, at most about 20 ms, so a wait costs a few percent of one core
 // instead of spinning. Finished encoders are reaped, never left as zombies.
 //
-// Once the window has been closed (Form1::IsClosed) the wait no longer calls
+// Once the window has been closed (host.Closed()) the wait no longer calls
 // the status update and no longer waits for foreign encoder processes: it ends
-// as soon as its own process is gone. Callers must check IsClosed() after a
-// wait before touching the window again.
+// as soon as its own process is gone. Callers must check that after a wait
+// before touching the window again.
 #include "encoder/EncoderCommand.h"
 
 #include <QDateTime>
+#include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
+#include <map>
 #include <optional>
 
-class Form1;
-class QObject;
 class ProcessList;
 class Shell;
+class BackgroundReaper;
 
-// Where and how encoders are started; Of(form) is what the program uses.
+// Where and how encoders are started.
 struct EncoderHost {
     Shell* shell = nullptr;
     ProcessList* processes = nullptr;
     QString programFolder;
     // True once the window is gone for good; may be empty (never closed).
     std::function<bool()> windowClosed;
-    // Owner of background reaping for starts that are not waited for; the
-    // reaping stops when it is destroyed. May be null (no background reaping).
-    QObject* context = nullptr;
+    // Collects the starts nobody waits for; may be null (no background
+    // reaping). The batch run owns the program's one.
+    BackgroundReaper* reaper = nullptr;
 
-    static EncoderHost Of(Form1& form);
     bool Closed() const { return windowClosed && windowClosed(); }
 };
 
@@ -87,13 +88,30 @@ inline constexpr int kYieldMaxWaitMs = 20;
 // has ended; `ended` carries its exit status.
 using EncoderEnded = std::function<void(const EncoderRun& ended)>;
 
+// Collects encoders that nobody waits for (mode 4 starts one per row and moves
+// on), so they do not stay zombies until the next start, and tells whoever
+// asked when each ended. Reaping stops when it is destroyed.
+class BackgroundReaper : public QObject {
+public:
+    explicit BackgroundReaper(Shell* shell, QObject* parent = nullptr);
+    void Watch(long long pid, EncoderEnded onEnded);
+    // A wait collected it after all.
+    void Forget(long long pid) { pids_.erase(pid); }
+    int Watched() const { return static_cast<int>(pids_.size()); }
+
+private:
+    void poll();
+    Shell* shell_;
+    QTimer timer_;
+    std::map<long long, EncoderEnded> pids_;
+};
+
 // Starts the encoder with the command; does not wait (mode 4, and the start
 // before a separate WaitForEncoder). A started process that is never waited
-// for is reaped in the background while host.context lives, and onEnded (if
-// any) is called when that reaping sees it end; never when a wait collects
-// it, when the start fails, or when host.context is gone or null.
+// for is reaped in the background by host.reaper, and onEnded (if any) is
+// called when that reaping sees it end; never when a wait collects it, when
+// the start fails, or without a reaper.
 EncoderRun StartEncoder(const EncoderHost& host, const EncoderCommand& command, EncoderEnded onEnded = {});
-EncoderRun StartEncoder(Form1& form, const EncoderCommand& command, EncoderEnded onEnded = {});
 
 // Started encoders the background reaping has not yet seen end.
 int BackgroundEncoders(const EncoderHost& host);
@@ -103,13 +121,9 @@ int BackgroundEncoders(const EncoderHost& host);
 // statusUpdate may be empty.
 EncoderRun WaitForEncoder(const EncoderHost& host, EncoderRun started, CycleOrder order,
                           const std::function<void()>& statusUpdate);
-EncoderRun WaitForEncoder(Form1& form, EncoderRun started, CycleOrder order,
-                          const std::function<void()>& statusUpdate);
 
 // StartEncoder followed by WaitForEncoder.
 EncoderRun RunEncoderAndWait(const EncoderHost& host, const EncoderCommand& command, CycleOrder order,
-                             const std::function<void()>& statusUpdate);
-EncoderRun RunEncoderAndWait(Form1& form, const EncoderCommand& command, CycleOrder order,
                              const std::function<void()>& statusUpdate);
 
 // Whether a live process with this executable name is listed, case ignored;

@@ -1,4 +1,5 @@
 #include "encoder/EncodeOptions.h"
+#include "batch/WindowRead.h"
 #include "support/Printing.h"
 
 #include "app/VbCombo.h"

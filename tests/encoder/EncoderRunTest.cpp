@@ -1,6 +1,7 @@
 // Real encoder runs in a temporary program folder, and foreign processes that
 // carry the encoder's name.
 #include "encoder/EncoderRun.h"
+#include "batch/WindowRead.h"
 #include "support/Printing.h"
 
 #include "platform/FileOps.h"
@@ -184,7 +185,7 @@ TEST_F(RealEncoder, ClosingTheWindowDuringTheWaitEndsItsEncoder) {
     cmd.AddPath(out);
     int updates = 0;
     bool updatedAfterClose = false;
-    const EncoderRun run = RunEncoderAndWait(*fx.form, cmd, CycleOrder::TestYieldUpdate, [&] {
+    const EncoderRun run = RunEncoderAndWait(EncoderHostOf(*fx.form), cmd, CycleOrder::TestYieldUpdate, [&] {
         if (fx.form->IsClosed()) updatedAfterClose = true;
         if (++updates == 3) fx.form->close();
     });
@@ -197,8 +198,8 @@ TEST_F(RealEncoder, ClosingTheWindowDuringTheWaitEndsItsEncoder) {
 }
 
 TEST_F(RealEncoder, ARunThatIsNotWaitedForIsReapedInTheBackground) {
-    QObject owner;
-    host.context = &owner;
+    BackgroundReaper reaper(&shell);
+    host.reaper = &reaper;
     const QString out = mediaDir.path() + "/frame.jpg";
     EncoderCommand cmd("-ss 00.5 -i ");
     cmd.AddPath(clip()).Add("  -vframes 1 -f image2   -q:v 0 -y ").AddPath(out);

@@ -4,6 +4,7 @@
 #include "support/OwnProcesses.h"
 #include "encoder/EncoderRun.h"
 #include "platform/LinuxShell.h"
+#include "batch/BatchRun.h"
 #include "support/FormFixture.h"
 #include "support/Media.h"
 
@@ -68,7 +69,7 @@ struct RealWindow {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         }
         shell.Reap();
-        while (BackgroundEncoders(EncoderHost::Of(*f)) > 0) {
+        while (BackgroundEncoders(f->batch->Host()) > 0) {
             if (t.elapsed() > maxMs) return false;
             YieldToWindow();
         }

@@ -4,6 +4,7 @@
 
 #include "app/VbCombo.h"
 #include "batch/FrameToPicture.h"
+#include "batch/BatchRun.h"
 #include "batch/RowSteps.h"
 #include "batch/RunState.h"
 #include "filelist/FileGrid.h"
@@ -45,7 +46,7 @@ TEST(RealFrameGrab, TheGrabbedFrameIsTheFrameAtTheCaptureTime) {
     s.LastRow = "1";
     s.CurrentRow = 1;
     s.SourceFile = video;
-    GrabFrame(*w.f, s);
+    GrabFrame(w.f->batch->Context(), s);
 
     ASSERT_EQ(s.CoverFile, w.AppPath() + "/Tmp.png");
     const QImage grabbed(s.CoverFile);
@@ -57,7 +58,7 @@ TEST(RealFrameGrab, TheGrabbedFrameIsTheFrameAtTheCaptureTime) {
 
     // A failing grab after a good one leaves no frame behind.
     s.SourceFile = w.MediaPath("missing.mp4");
-    GrabFrame(*w.f, s);
+    GrabFrame(w.f->batch->Context(), s);
     EXPECT_FALSE(QFile::exists(s.CoverFile));
 }
 
@@ -76,7 +77,7 @@ TEST(RealOpeningClip, TheCoverIsJoinedInFrontAsHalfASecond) {
     s.LastRow = "1";
     s.CurrentRow = 1;
     const QString out = w.MediaPath("out.mp4");
-    PreprocessVideo(*w.f, s, video, cover, out, 1, 1);
+    PreprocessVideo(w.f->batch->Context(), s, video, cover, out, 1, 1);
 
     EXPECT_TRUE(s.LastRunOk);
     EXPECT_EQ(w.f->MSF->TextMatrix(1, 5), "Ok");
@@ -114,7 +115,7 @@ TEST(RealOpeningClip, TrimAndCropRunFirst) {
     s.LastRow = "1";
     s.CurrentRow = 1;
     const QString out = w.MediaPath("out.mp4");
-    PreprocessVideo(*w.f, s, video, cover, out, 1, 1);
+    PreprocessVideo(w.f->batch->Context(), s, video, cover, out, 1, 1);
 
     EXPECT_EQ(w.shell.starts, 4);
     EXPECT_TRUE(s.LastRunOk);
@@ -134,7 +135,7 @@ TEST(RealOpeningClip, AClipThatCannotStartMakesNoOutput) {
     RunState s = stateFor(w);
     s.CurrentRow = 1;
     s.LastRunOk = true;
-    PreprocessVideo(*w.f, s, w.MediaPath("gone.mp4"), w.MediaPath("none.png"), w.MediaPath("out.mp4"), 1, 1);
+    PreprocessVideo(w.f->batch->Context(), s, w.MediaPath("gone.mp4"), w.MediaPath("none.png"), w.MediaPath("out.mp4"), 1, 1);
     EXPECT_FALSE(s.LastRunOk);
     EXPECT_EQ(w.shell.starts, 0);  // the probe failed: nothing was run
     EXPECT_FALSE(QFile::exists(w.MediaPath("out.mp4")));
@@ -158,12 +159,12 @@ TEST(RealFrameToPicture, AJpegBesideEachVideoWithinTheLimit) {
     old.write("not a picture");
     old.close();
 
-    framepicture::StartSlots::For(*w.f).SetLimit(2);
+    w.f->batch->Slots().SetLimit(2);
     RunState s = stateFor(w);
     s.LastRow = "10";
     for (int r = 1; r <= 10; ++r) {
         s.CurrentRow = r;
-        GrabRandomFrame(*w.f, s);
+        GrabRandomFrame(w.f->batch->Context(), s);
         EXPECT_EQ(w.f->MSF->TextMatrix(r, 5), "OK!");
     }
     ASSERT_TRUE(w.WaitForEncoders());
@@ -195,7 +196,7 @@ TEST(RealFrameToPicture, WithoutALimitSetNoMoreEncodersThanCores) {
     s.LastRow = QString::number(rows);
     for (int r = 1; r <= rows; ++r) {
         s.CurrentRow = r;
-        GrabRandomFrame(*w.f, s);
+        GrabRandomFrame(w.f->batch->Context(), s);
     }
     ASSERT_TRUE(w.WaitForEncoders());
     EXPECT_EQ(w.shell.starts, rows);
@@ -229,7 +230,7 @@ TEST(RealFrameToPicture, ShortClipsGetTheirPictureAndAFakeVideoFails) {
     s.LastRow = QString::number(names.size());
     for (int r = 1; r <= names.size(); ++r) {
         s.CurrentRow = r;
-        GrabRandomFrame(*w.f, s);
+        GrabRandomFrame(w.f->batch->Context(), s);
     }
     ASSERT_TRUE(w.WaitForEncoders());
     EXPECT_EQ(w.shell.starts, names.size());
@@ -258,7 +259,7 @@ TEST(FrameTimesAfterStart, ChildPrintsTheFirstRunsTimes) {
     s.LastRow = "5";
     for (int r = 1; r <= 5; ++r) {
         s.CurrentRow = r;
-        GrabRandomFrame(*fx.form, s);
+        GrabRandomFrame(fx.form->batch->Context(), s);
     }
     for (const ShellCall& c : fx.shell.calls) printf("TIME %s\n", qPrintable(c.args.value(1)));
 }

@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/VbCombo.h"
 #include "batch/FrameToPicture.h"
+#include "batch/BatchRun.h"
 #include "batch/RowSteps.h"
 #include "batch/RunState.h"
 #include "filelist/FileGrid.h"
@@ -68,7 +69,7 @@ TEST(FrameGrabStep, StartsTheGrabAndShowsItsProgress) {
     m.state.SourceFile = "/nowhere/b.mp4";
     m.f->TPos->setText("3");
 
-    GrabFrame(*m.f, m.state);
+    GrabFrame(m.f->batch->Context(), m.state);
 
     EXPECT_EQ(m.state.CoverFile, m.state.GrabbedFrameFile);
     EXPECT_FALSE(QFile::exists(m.state.GrabbedFrameFile));
@@ -97,7 +98,7 @@ TEST(FrameGrabStep, FirstFrameAndOpeningClipMoments) {
         m.f->ChDelRecover->setEnabled(true);
         m.f->ChDelRecover->setChecked(c.delRecover);
         m.f->ChAsHead->setChecked(c.asHead);
-        GrabFrame(*m.f, m.state);
+        GrabFrame(m.f->batch->Context(), m.state);
         ASSERT_EQ(m.starts().size(), 1);
         EXPECT_TRUE(m.starts()[0].contains("|-ss|" + c.seek + "|-vframes|")) << m.starts()[0].toStdString();
     }
@@ -108,13 +109,13 @@ TEST(TextCoverStep, TheNameBecomesTheCoverAndNoFrameIsGrabbed) {
     m.textCover(true);
     m.addRow("第一集.mp4", "/nowhere", "320", "180");
     touch(m.state.GrabbedFrameFile);
-    PrepareCoverCanvas(*m.f, m.state);
+    PrepareCoverCanvas(m.f->batch->Context(), m.state);
     m.state.CurrentRow = 1;
     m.state.SourceFile = "/nowhere/第一集.mp4";
 
-    BuildTextCover(*m.f, m.state);
-    GrabFrame(*m.f, m.state);
-    ChooseFrameCover(*m.f, m.state);
+    BuildTextCover(m.f->batch->Context(), m.state);
+    GrabFrame(m.f->batch->Context(), m.state);
+    ChooseFrameCover(m.f->batch->Context(), m.state);
 
     EXPECT_TRUE(m.starts().isEmpty());
     EXPECT_TRUE(QFile::exists(m.state.GrabbedFrameFile));  // untouched
@@ -131,20 +132,20 @@ TEST(TextCoverStep, ARowThatCannotBeDrawnHasNoCover) {
     m.f->ChColor->setChecked(true);
     m.addRow("first.mp4", "/nowhere", "64", "48");
     m.addRow("song.mp3", "/nowhere", "", "");  // no picture size
-    PrepareCoverCanvas(*m.f, m.state);
+    PrepareCoverCanvas(m.f->batch->Context(), m.state);
 
     m.state.CurrentRow = 1;
-    BuildTextCover(*m.f, m.state);
-    GrabFrame(*m.f, m.state);
-    ChooseFrameCover(*m.f, m.state);
+    BuildTextCover(m.f->batch->Context(), m.state);
+    GrabFrame(m.f->batch->Context(), m.state);
+    ChooseFrameCover(m.f->batch->Context(), m.state);
     ASSERT_EQ(m.state.CoverFile, m.state.TextCoverFile);
     EXPECT_EQ(QImage(m.state.TextCoverFile).pixel(0, 0), qRgb(0, 0, 0));
 
     // The next row must not get the first row's picture.
     m.state.CurrentRow = 2;
-    BuildTextCover(*m.f, m.state);
-    GrabFrame(*m.f, m.state);
-    ChooseFrameCover(*m.f, m.state);
+    BuildTextCover(m.f->batch->Context(), m.state);
+    GrabFrame(m.f->batch->Context(), m.state);
+    ChooseFrameCover(m.f->batch->Context(), m.state);
     EXPECT_TRUE(m.state.CoverFile.isEmpty());
     EXPECT_FALSE(QFile::exists(m.state.TextCoverFile));
 }
@@ -158,8 +159,8 @@ TEST(TextCoverStep, OffWithTheFirstFrameOption) {
     m.addRow("a.mp4", "/nowhere", "64", "48");
     m.state.CurrentRow = 1;
     m.state.SourceFile = "/nowhere/a.mp4";
-    GrabFrame(*m.f, m.state);
-    ChooseFrameCover(*m.f, m.state);
+    GrabFrame(m.f->batch->Context(), m.state);
+    ChooseFrameCover(m.f->batch->Context(), m.state);
     EXPECT_EQ(m.starts().size(), 1);
     EXPECT_EQ(m.state.CoverFile, m.state.GrabbedFrameFile);
 }
@@ -176,7 +177,7 @@ TEST(FrameToPictureStep, StartsOneEncoderPerRowAndMarksItStarted) {
     state.LastRow = "3";
     for (int r = 1; r <= 3; ++r) {
         state.CurrentRow = r;
-        GrabRandomFrame(f, state);
+        GrabRandomFrame(f.batch->Context(), state);
         EXPECT_EQ(f.MSF->TextMatrix(r, filelist::ColStatus), "OK!");
     }
     ASSERT_EQ(fx.shell.calls.size(), 3u);
@@ -234,7 +235,7 @@ TEST(FrameToPictureStep, NeverMoreEncodersAtOnceThanAllowed) {
     host.shell = &shell;
     host.processes = &processes;
     host.programFolder = "/app";
-    framepicture::StartSlots starter(host, 3, nullptr);
+    framepicture::StartSlots starter(host, 3);
     int waits = 0, most = 0;
     starter.onWait = [&] {
         ++waits;
@@ -251,12 +252,12 @@ TEST(FrameToPictureStep, NeverMoreEncodersAtOnceThanAllowed) {
 
     // A failed start takes no slot.
     shell.ended.clear();
-    framepicture::StartSlots one(host, 1, nullptr);
+    framepicture::StartSlots one(host, 1);
     EncoderRun failed;
     failed.startCode = 2;
     one.Started(failed);
     EXPECT_EQ(one.Busy(), 0);
-    EXPECT_EQ(framepicture::StartSlots(host, 0, nullptr).Limit(), 1);
+    EXPECT_EQ(framepicture::StartSlots(host, 0).Limit(), 1);
 }
 
 TEST(FrameToPictureStep, TheWaitForASlotEndsWhenTheWindowCloses) {
@@ -265,7 +266,7 @@ TEST(FrameToPictureStep, TheWaitForASlotEndsWhenTheWindowCloses) {
     EncoderHost host;
     host.shell = &shell;
     host.windowClosed = [&] { return closed; };
-    framepicture::StartSlots starter(host, 1, nullptr);
+    framepicture::StartSlots starter(host, 1);
     ASSERT_TRUE(starter.Acquire());
     starter.Started(StartEncoder(host, EncoderCommand("-version")));
     starter.onWait = [&] { closed = true; };
@@ -289,7 +290,7 @@ struct HeldMode4 {
         EXPECT_TRUE(fx.Load(s));
         f = fx.form.get();
         f->CmbType->SetListIndex(4);
-        framepicture::StartSlots::For(*f).SetLimit(100);
+        f->batch->Slots().SetLimit(100);
         state.FirstRow = "1";
     }
     QString picture(const QString& name) const { return dir.filePath(name + ".jpg"); }
@@ -300,7 +301,7 @@ struct HeldMode4 {
     // Starts the row's encoder; its id.
     long long start(int row) {
         state.CurrentRow = row;
-        GrabRandomFrame(*f, state);
+        GrabRandomFrame(f->batch->Context(), state);
         return shell.next - 1;
     }
     void write(const QString& name, const QByteArray& bytes) {
@@ -312,7 +313,7 @@ struct HeldMode4 {
     bool settle() {
         QElapsedTimer t;
         t.start();
-        while (BackgroundEncoders(EncoderHost::Of(*f)) > shell.Running()) {
+        while (BackgroundEncoders(f->batch->Host()) > shell.Running()) {
             if (t.elapsed() > 30000) return false;
             YieldToWindow();
         }
@@ -349,7 +350,7 @@ TEST(FrameToPictureStep, ARowFailsWhenItsEncoderEndsWithoutThePicture) {
     m.shell.startResult = 2;
     m.start(6);
     EXPECT_EQ(m.status(6), "更换失败");
-    EXPECT_EQ(BackgroundEncoders(EncoderHost::Of(*m.f)), 0);
+    EXPECT_EQ(BackgroundEncoders(m.f->batch->Host()), 0);
 }
 
 TEST(FrameToPictureStep, TheEndFindsItsRowByPictureInAChangedList) {

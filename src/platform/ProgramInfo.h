@@ -1,14 +1,8 @@
 #pragma once
-#include <QString>
+// Facts about the machine and the program's stored settings.
+#include "common/ProgramFiles.h"
 
-namespace program {
-// The executable's own file name, as the process list shows it.
-inline const char* const ExeName = "plindor";
-inline const char* const EncoderExe = "Mezzor.exe";
-inline const char* const EncoderLibrary = "Mezzor.dll";
-// The maker's site, opened from the status bar.
-inline const char* const HomePage = "https://plindor.example/";
-}  // namespace program
+#include <QString>
 
 // True when the operating system is 64-bit.
 bool IsWow64();

@@ -1,4 +1,4 @@
-#include "app/ProgramInfo.h"
+#include "platform/ProgramInfo.h"
 
 #include "common/NumberText.h"
 #include "platform/ProcessList.h"

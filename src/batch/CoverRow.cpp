@@ -1,0 +1,316 @@
+#include "batch/CoverRow.h"
+
+#include "batch/AttemptLadder.h"
+#include "batch/Containers.h"
+#include "batch/CoverCommands.h"
+#include "batch/OpeningClip.h"
+#include "batch/OutputNaming.h"
+#include "batch/ResultCheck.h"
+#include "batch/RowSteps.h"
+#include "batch/RowTexts.h"
+#include "batch/RunContext.h"
+#include "batch/RunState.h"
+#include "batch/SourceReplace.h"
+#include "batch/TrimCrop.h"
+#include "common/NumberText.h"
+#include "platform/Dialogs.h"
+#include "platform/FileOps.h"
+#include "probe/MediaProbe.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+constexpr int kWritebackMs = 100;
+
+// One row's replacement: the run's context, the row's variables, and what
+// its output is read back against.
+class CoverRow {
+public:
+    CoverRow(const RunContext& run, RunState& state, const OutputCheck& check) : run_(run), s_(state), check_(check) {}
+    RowEnd Replace();
+
+private:
+    bool PrepareTrimAndCrop();
+    void PrepareCoverAndOptions();
+    void ScaleCover(int width, int height);
+    void PrepareContainer(covercmd::Inputs& in);
+    ladder::Try Attempt(const EncoderCommand& command, CycleOrder order);
+    void JudgeOutput(bool encoderSucceeded);
+    void ShowSuccess();
+    RowEnd CloseRow(bool succeeded, bool throughTemp);
+    void DropOutput() { fileops::DeleteFile(s_.RunOutputFile); }
+    void SetStatus(const QString& text) { run_.window->SetStatus(s_.CurrentRow, text); }
+    QString OfRun() const { return QString::number(s_.CurrentRow) + "/" + s_.LastRow; }
+
+    const RunContext& run_;
+    RunState& s_;
+    const OutputCheck& check_;
+    // The source as read before the first attempt, and what the output must
+    // be to count.
+    readback::Facts source_;
+    readback::Expectation expect_;
+};
+
+bool CoverRow::PrepareTrimAndCrop() {
+    s_.TimeCutArgs.clear();
+    if (run_.options.cutTime) {
+        const trimcrop::Trim t =
+            trimcrop::TimeCut(s_.TimeCutParts, s_.TimeCutInPercent, probe::GetMediaDuration(s_.SourceFile));
+        s_.TrimHead = t.head;
+        s_.TrimTail = t.tail;
+        s_.TrimLength = t.length;
+        s_.TimeCutArgs = t.args;
+    }
+    s_.CropArgs.clear();
+    if (run_.options.cutSize) {
+        // A source without a readable size has nothing left after any crop.
+        QString w, h;
+        if (!probe::GetVideoSizeAndBitrate(s_.SourceFile, w, h)) w = h = QString();
+        const trimcrop::Crop c = trimcrop::PictureCrop(s_.SizeCutParts, s_.SizeCutInPercent,
+                                                       num::WholeTextNumber(w).value_or(0),
+                                                       num::WholeTextNumber(h).value_or(0));
+        s_.CropLeft = c.left;
+        s_.CropTop = c.top;
+        s_.CropRight = c.right;
+        s_.CropBottom = c.bottom;
+        s_.CropWidth = c.width;
+        s_.CropHeight = c.height;
+        if (c.tooLarge) {
+            SetStatus(rowtext::StatusCropTooLarge);
+            return false;
+        }
+        s_.CropArgs = c.args;
+    }
+    return true;
+}
+
+void CoverRow::PrepareCoverAndOptions() {
+    if (run_.options.mp3) {
+        s_.CommandCover = s_.CoverFile;
+    } else if (run_.options.mode <= OneCoverForAllVideos) {
+        const auto whole = [](const QString& text) {
+            const auto n = num::ToInt32(num::LeadingNumber(text));
+            return n ? static_cast<int>(*n) : 0;
+        };
+        const filelist::RowCells cells = run_.window->Cells(s_.CurrentRow);
+        ScaleCover(whole(cells.width), whole(cells.height));
+        s_.CommandCover = s_.ScaledCoverFile;
+    } else {
+        s_.CommandCover = run_.options.TextCoverOn() ? s_.TextCoverFile : s_.GrabbedFrameFile;
+    }
+    if (const auto options = BuildEncodeOptions(run_.options.encode, EncodeProbes::ForFile(s_.SourceFile)))
+        s_.EncodeOptions = *options;
+}
+
+void CoverRow::ScaleCover(int width, int height) {
+    const QFileInfo src(s_.CoverFile);
+    const QFileInfo dst(s_.ScaledCoverFile);
+    const RunState::ScaledCover& c = s_.LastScaled;
+    if (c.source == src.absoluteFilePath() && c.width == width && c.height == height && src.exists() &&
+        c.sourceSize == src.size() && c.sourceTime == src.lastModified() && dst.exists() &&
+        c.targetSize == dst.size() && c.targetTime == dst.lastModified())
+        return;
+    s_.LastScaled = RunState::ScaledCover{};
+    if (!trimcrop::ZoomPic(s_.CoverFile, s_.ScaledCoverFile, width, height)) return;
+    const QFileInfo made(s_.ScaledCoverFile);
+    s_.LastScaled = {src.absoluteFilePath(), src.lastModified(), made.lastModified(), src.size(), made.size(), width,
+                     height};
+}
+
+// The source's pictures other than covers, written out so they can go back
+// in as attachments under their own names.
+std::vector<covercmd::Inputs::Attachment> extractPictures(const QString& source, const probe::MatroskaLayout& layout,
+                                                         const QString& folder) {
+    std::vector<covercmd::Inputs::Attachment> out;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return out;
+    for (const probe::MatroskaAttachment& a : layout.attachments) {
+        if (container::IsCoverAttachmentName(a.name) || !readback::IsPictureMime(a.mime)) continue;
+        const QString ext = naming::ExtensionOf(a.name).toLower();
+        const QString file = folder + QStringLiteral("/Picture%1").arg(out.size() + 1) + ext;
+        QFile w(file);
+        if (!in.seek(a.dataOffset) || !w.open(QIODevice::WriteOnly | QIODevice::Truncate)) continue;
+        const QByteArray bytes = in.read(a.dataSize);
+        // A picture that cannot be put back leaves the row to fail its check.
+        if (bytes.size() == a.dataSize && w.write(bytes) == bytes.size()) out.push_back({file, a.name, a.mime});
+    }
+    return out;
+}
+
+void CoverRow::PrepareContainer(covercmd::Inputs& in) {
+    in.mechanism = source_.mechanism;
+    switch (in.mechanism) {
+    case container::Mechanism::Matroska:
+        // The attachment must be the PNG it is named: the file-name cover is
+        // a bitmap and the grabbed frame lies under another name.
+        in.attachCover = s_.ScaledCoverFile;
+        if (s_.CommandCover != s_.ScaledCoverFile) trimcrop::ZoomPic(s_.CommandCover, s_.ScaledCoverFile, 0, 0);
+        for (const probe::MatroskaAttachment& a : source_.matroska.attachments)
+            if (container::IsCoverAttachmentName(a.name)) in.dropAttachments << a.name;
+        in.reattach = extractPictures(s_.SourceFile, source_.matroska, run_.options.programFolder);
+        break;
+    case container::Mechanism::Mp3:
+        in.keepId3v1 = source_.mp3.id3v1;
+        in.writeVbrHeader = source_.mp3.vbrHeader;
+        break;
+    default:
+        break;
+    }
+}
+
+void CoverRow::JudgeOutput(bool encoderSucceeded) {
+    s_.OutSizeMB = 0;
+    const double size = result::MeasureOutSizeMB(s_.RunOutputFile);
+    s_.LastRunOk = encoderSucceeded;
+    bool ok = result::AttemptSucceeded(size, encoderSucceeded);
+    if (ok) ok = check_(source_, s_.RunOutputFile, expect_);
+    s_.OutSizeMB = ok ? size : 0;
+}
+
+ladder::Try CoverRow::Attempt(const EncoderCommand& command, CycleOrder order) {
+    const bool showSize = run_.options.encode.other;
+    // A result that will replace its source is flushed before it does; what
+    // the encoder has written so far goes to disk while it works on.
+    const bool replaces = !run_.options.saveAs || s_.RunOutputFile != s_.OutputPath;
+    QElapsedTimer sinceWriteback;
+    sinceWriteback.start();
+    const EncoderRun started = StartEncoder(run_.host, command);
+    const EncoderRun ended = WaitForEncoder(run_.host, started, order, [&] {
+        if (replaces && sinceWriteback.elapsed() >= kWritebackMs) {
+            fileops::StartWriteback(s_.RunOutputFile);
+            sinceWriteback.restart();
+        }
+        if (!showSize) return;
+        if (fileops::FileSize(s_.RunOutputFile) >= 0) s_.OutSizeMB = result::MeasureOutSizeMB(s_.RunOutputFile);
+        SetStatus(result::ReplacingText(s_.OutSizeMB, ElapsedText(s_.RowStart)));
+    });
+    if (run_.window->Closed()) return ladder::Try::WindowClosed;
+    JudgeOutput(ended.Succeeded());
+    return s_.OutSizeMB > 0 ? ladder::Try::Ok : ladder::Try::Failed;
+}
+
+void CoverRow::ShowSuccess() {
+    if (run_.options.encode.other) {
+        const double size = result::MeasureOutSizeMB(s_.RunOutputFile);
+        if (size > 0) s_.OutSizeMB = size;
+        SetStatus(result::OkText(s_.OutSizeMB, ElapsedText(s_.RowStart)));
+    } else {
+        SetStatus(rowtext::StatusOk);
+    }
+}
+
+RowEnd CoverRow::Replace() {
+    if (!PrepareTrimAndCrop()) return RowEnd::CropRefused;
+    PrepareCoverAndOptions();
+
+    const RunOptions& o = run_.options;
+    const bool openingClip = o.OpeningClip();
+    // An output that is the source itself goes through the work file like an
+    // in-place row, so the encoder never writes the file it reads.
+    const bool throughTemp = !o.saveAs || naming::SameFile(s_.OutputPath, s_.SourceFile);
+    if (throughTemp) {
+        s_.RunOutputFile = naming::TempOutputFile(o.programFolder, s_.SourceFile);
+        fileops::DeleteFile(s_.RunOutputFile);
+    } else {
+        s_.RunOutputFile = s_.OutputPath;
+    }
+
+    // What the output must hold to count, read while the source is untouched.
+    source_ = readback::Read(s_.SourceFile, container::MechanismFor(s_.OutputPath));
+    expect_ = readback::Expectation{};
+    expect_.trimmed = o.cutTime;
+    expect_.duration = expect_.trimmed ? s_.TrimLength : source_.streams.duration;
+
+    const HardwareState hw = run_.window->Hardware();
+    covercmd::Inputs in;
+    in.sourceFile = s_.SourceFile;
+    in.commandCover = s_.CommandCover;
+    in.timeCutArgs = s_.TimeCutArgs;
+    in.cropArgs = s_.CropArgs;
+    in.encodeOptions = s_.EncodeOptions;
+    in.runOutputFile = s_.RunOutputFile;
+    in.saveAs = o.saveAs;
+    in.hardware = covercmd::UsesHardwareSet(o.encode.other, hw.canAcc, hw.speedChecked);
+    if (!openingClip) PrepareContainer(in);
+    covercmd::Commands cmds = covercmd::BuildAll(in, hw.accIndex);
+    if (covercmd::Reencodes(in.mechanism, s_.CropArgs, o.encode.other))
+        for (EncoderCommand* c : {&cmds.software, &cmds.qsv, &cmds.cuvid, &cmds.first}) *c = covercmd::Reencoding(*c);
+
+    run_.window->SetProgress((o.mp3 ? rowtext::ProgressMp3Cover : rowtext::ProgressVideoCover) + OfRun());
+    SetStatus(rowtext::StatusReplacing);
+    s_.OutSizeMB = 0;
+    fileops::DeleteFile(s_.RunOutputFile);
+
+    ladder::Try first = ladder::Try::Failed;
+    if (openingClip) {
+        s_.LastRunOk = false;
+        PreprocessVideo(run_, s_, s_.SourceFile, s_.GrabbedFrameFile, s_.RunOutputFile, run_.window->DataRows(),
+                        s_.CurrentRow);
+        if (run_.window->Closed()) {
+            first = ladder::Try::WindowClosed;
+        } else {
+            // The cover is put in front of the film, not into its tags: the
+            // output is judged as the head and the film it was joined to.
+            expect_ = openingclip::JoinExpectation(source_.streams, probe::ReadStreamFacts(s_.ClipBody),
+                                                   s_.ClipTrimLength);
+            JudgeOutput(s_.LastRunOk);
+            first = s_.OutSizeMB > 0 ? ladder::Try::Ok : ladder::Try::Failed;
+        }
+    } else {
+        first = Attempt(cmds.first, CycleOrder::YieldUpdateTest);
+    }
+
+    ladder::Rungs rungs;
+    rungs.attempt = [this](const EncoderCommand& c, CycleOrder order) { return Attempt(c, order); };
+    rungs.clearOutput = [this] { fileops::DeleteFile(s_.RunOutputFile); };
+    rungs.speedChecked = [this] { return run_.window->Hardware().speedChecked; };
+    rungs.showSuccess = [this] { ShowSuccess(); };
+    rungs.record = [this](const result::ProbeRecord& r) { run_.window->Record(r); };
+    const ladder::Try last = ladder::Climb(first, cmds, in.hardware, s_.CurrentRow == s_.FirstRow.toInt(), rungs);
+    if (last == ladder::Try::WindowClosed) {
+        DropOutput();
+        return RowEnd::WindowClosed;
+    }
+    return CloseRow(last == ladder::Try::Ok, throughTemp);
+}
+
+RowEnd CoverRow::CloseRow(bool succeeded, bool throughTemp) {
+    if (!succeeded) {
+        s_.OutSizeMB = 0;
+        SetStatus(rowtext::StatusFailed);
+        // A broken result must not pass for a good one, in the output folder
+        // or as the next row's leftover.
+        DropOutput();
+        return RowEnd::Done;
+    }
+    if (!throughTemp) return RowEnd::Done;
+
+    Dialogs* dialogs = run_.dialogs;
+    const replace::Outcome placed =
+        replace::PutInPlace(s_.RunOutputFile, s_.OutputPath, [dialogs](const QString& mountPoint) {
+            return dialogs && dialogs->Message(replace::DiskFullText(mountPoint), rowtext::Title, MsgIcon::Critical,
+                                               MsgButtons::RetryCancel, 0) == MsgResult::Retry;
+        });
+    if (placed == replace::Outcome::Placed) return RowEnd::Done;
+    SetStatus(rowtext::StatusFailed);
+    if (placed == replace::Outcome::Cancelled) {
+        s_.EndLoop = true;
+        return RowEnd::EndLoop;
+    }
+    return RowEnd::Done;
+}
+
+}  // namespace
+
+OutputCheck ReadBackCheck() {
+    return [](const readback::Facts& source, const QString& output, const readback::Expectation& expect) {
+        return readback::Judge(source, readback::Read(output, source.mechanism), expect);
+    };
+}
+
+RowEnd ReplaceCover(const RunContext& run, RunState& state, const OutputCheck& check) {
+    return CoverRow(run, state, check).Replace();
+}

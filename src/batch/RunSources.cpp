@@ -1,0 +1,33 @@
+#include "batch/RunSources.h"
+
+#include "batch/Containers.h"
+#include "batch/OutputNaming.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString pathKey(const QString& path) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+}  // namespace
+
+void RunSources::Collect(const QStringList& sources) {
+    ids_.clear();
+    paths_.clear();
+    for (const QString& source : sources) {
+        if (const auto id = fileops::IdOf(source)) ids_.insert(*id);
+        paths_.insert(pathKey(source));
+    }
+}
+
+bool RunSources::Refused(const naming::RowPaths& paths) const {
+    if (container::MechanismFor(paths.outputPath) == container::Mechanism::None) return true;
+    if (naming::SameFile(paths.outputPath, paths.sourceFile)) return false;
+    const auto out = fileops::IdOf(paths.outputPath);
+    return (out && ids_.count(*out)) || paths_.count(pathKey(paths.outputPath));
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The files a run's rows read, so that no row writes over one of them.
+#include "platform/FileOps.h"
+
+#include <QString>
+#include <QStringList>
+#include <set>
+
+namespace naming {
+struct RowPaths;
+}
+
+class RunSources {
+public:
+    // The run's sources as they stand when its first row starts.
+    void Collect(const QStringList& sources);
+    // A row whose target cannot carry a cover, or whose output would replace
+    // the source of another row of the run, is refused before it writes. Its
+    // own source goes through the work file.
+    bool Refused(const naming::RowPaths& paths) const;
+
+private:
+    // By identity (links) and by path (a source replaced in place is a new
+    // file under its old name).
+    std::set<fileops::FileId> ids_;
+    std::set<QString> paths_;
+};

@@ -1,0 +1,34 @@
+#pragma once
+// The program's own names: its executable, the encoder beside it, and the
+// work files it keeps in its folder.
+#include <QString>
+
+namespace program {
+// The executable's own file name, as the process list shows it.
+inline const char* const ExeName = "plindor";
+inline const char* const EncoderExe = "Mezzor.exe";
+inline const char* const EncoderLibrary = "Mezzor.dll";
+// The maker's site, opened from the status bar.
+inline const char* const HomePage = "https://plindor.example/";
+}  // namespace program
+
+// Work files in the program folder; the row steps overwrite them row by row.
+namespace workfiles {
+inline const char* const GrabbedFrame = "Tmp.png";   // mode 3: the frame taken as cover
+inline const char* const ScaledCover = "Cover.png";  // the cover at the video's size
+inline const char* const TextCover = "Back.bmp";     // mode 3: the file name drawn as cover
+// Stems that take the source's extension: the encoder's output before it
+// replaces the source, and the opening clip's cut, head frames and head.
+inline const char* const TempOutput = "Tmp";
+inline const char* const Cut = "Cut";
+inline const char* const HeadFrames = "Temp";
+inline const char* const HeadClip = "Head";
+inline const char* const ConcatList = "List.txt";
+// The default output folder.
+inline const char* const DefaultOutputFolder = "Temp";
+
+// A work file's path in the program folder.
+inline QString In(const QString& programFolder, const char* name) {
+    return programFolder + QLatin1Char('/') + QLatin1String(name);
+}
+}  // namespace workfiles
