@@ -15,7 +15,7 @@
 #include "filelist/FileGrid.h"
 #include "filelist/FileListController.h"
 #include "support/OwnProcesses.h"
-#include "platform/LinuxShell.h"
+#include "BenchSupport.h"
 #include "support/Fakes.h"
 #include "support/FormFixture.h"
 #include "support/Media.h"
@@ -31,13 +31,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -47,39 +42,6 @@ double cpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// The real encoder; the file manager is not opened at the end.
-class BenchShell : public LinuxShell {
-public:
-    std::vector<QStringList> starts;
-    void Open(const QString&, const QString&) override {}
-    void SelectInFileManager(const QString&) override {}
-    int Start(const QString& program, const QStringList& args, const QString& workDir, long long* pid) override {
-        starts.push_back(args);
-        return LinuxShell::Start(program, args, workDir, pid);
-    }
-};
-
-// Runs the encoder once with these arguments and waits; true on exit 0.
-bool runPlain(const QString& exe, const QStringList& args) {
-    std::vector<QByteArray> store;
-    store.push_back(QFile::encodeName(exe));
-    for (const QString& a : args) store.push_back(a.toUtf8());
-    std::vector<char*> argv;
-    for (auto& s : store) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    for (int fd = 0; fd <= 2; ++fd) posix_spawn_file_actions_addopen(&fa, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    pid_t pid = 0;
-    const int r = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (r != 0) return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 struct Result {
@@ -136,7 +98,7 @@ Result measure(bool inPlace, const QString& master, const QString& cover) {
     // The same commands, back to back.
     const QString exe = programDir.path() + "/Mezzor.exe";
     wall.restart();
-    for (const QStringList& args : shell.starts) runPlain(exe, args);
+    for (const QStringList& args : shell.starts) RunPlain(exe, args);
     res.plainWall = wall.nsecsElapsed() / 1e9;
     return res;
 }

@@ -13,7 +13,7 @@
 #include "filelist/FileGrid.h"
 #include "filelist/FileListController.h"
 #include "platform/FileOps.h"
-#include "platform/LinuxShell.h"
+#include "BenchSupport.h"
 #include "support/Fakes.h"
 #include "support/FormFixture.h"
 #include "support/Headless.h"
@@ -28,47 +28,10 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
-
-class BenchShell : public LinuxShell {
-public:
-    std::vector<QStringList> starts;
-    void Open(const QString&, const QString&) override {}
-    void SelectInFileManager(const QString&) override {}
-    int Start(const QString& program, const QStringList& args, const QString& workDir, long long* pid) override {
-        starts.push_back(args);
-        return LinuxShell::Start(program, args, workDir, pid);
-    }
-};
-
-bool runPlain(const QString& exe, const QStringList& args, const QString& workDir) {
-    std::vector<QByteArray> store{QFile::encodeName(exe)};
-    for (const QString& a : args) store.push_back(a.toUtf8());
-    std::vector<char*> argv;
-    for (auto& s : store) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    for (int fd = 0; fd <= 2; ++fd) posix_spawn_file_actions_addopen(&fa, fd, "/dev/null", fd ? O_WRONLY : O_RDONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&fa, QFile::encodeName(workDir).constData());
-    pid_t pid = 0;
-    const int r = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (r != 0) return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 struct Round {
     double program = 0, plain = 0;
@@ -105,7 +68,7 @@ Round measure(const QString& master, const QString& cover, const QString& workDi
     const QString exe = programDir.path() + "/Mezzor.exe";
     const QString tmp = programDir.path() + "/Tmp.mp4";
     wall.restart();
-    if (runPlain(exe, shell.starts.front(), programDir.path()))
+    if (RunPlain(exe, shell.starts.front(), programDir.path()))
         std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(video).constData());
     r.plain = wall.nsecsElapsed() / 1e9;
     return r;

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <deque>
 #include <functional>
 #include <map>
@@ -100,12 +101,14 @@ private:
 inline bool PlaceVideo(const QString& path, int width = 320, int height = 240, double seconds = 1,
                        const QStringList& extra = {}) {
     static QTemporaryDir store;
-    const QString master = QString("%1/%2x%3_%4_%5.mp4")
+    // In the container the name asks for.
+    const QString master = QString("%1/%2x%3_%4_%5%6")
                                .arg(store.path())
                                .arg(width)
                                .arg(height)
                                .arg(seconds)
-                               .arg(QString::number(qHash(extra.join(' '))));
+                               .arg(QString::number(qHash(extra.join(' '))))
+                               .arg(path.mid(path.lastIndexOf('.')));
     if (!QFileInfo::exists(master) && !media::MakeVideo(master, width, height, 25, seconds, extra)) return false;
     QFile::remove(path);
     return QFile::copy(master, path);
@@ -211,6 +214,22 @@ struct BatchWindow {
     }
     QString Status(int row) { return form().MSF->TextMatrix(row, ColStatus); }
     void Run() { form().batch->CmdDo_Click(); }
+    // Runs, closing the window (and confirming the close) the first time
+    // `when` holds during a wait; true when it was closed.
+    bool RunClosingWhen(const std::function<bool()>& when) {
+        QTimer poll;
+        bool closed = false;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (closed || !when()) return;
+            closed = true;
+            dialogs().answers = {MsgResult::Ok};
+            form().close();
+        });
+        poll.start(5);
+        Run();
+        poll.stop();
+        return closed;
+    }
     RunState& State() { return form().batch->State(); }
 };
 

@@ -16,15 +16,21 @@ namespace {
 const QString kDiskFull = "盘磁盘空间不足，请释放空间后重试保存！";
 
 // Mode 2 in place over videos in `folder`.
-void InPlaceRows(BatchWindow& w, const QString& folder, const QStringList& videos, int seconds = 1) {
+void InPlaceRows(BatchWindow& w, const QString& folder, const QStringList& videos, int seconds = 1,
+                 const QSize& size = {320, 240}, const QStringList& extra = {}) {
     w.Mode(2);
     ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
     w.form().LBase->setText(w.Path("cover.jpg"));
     w.form().ChSaveAs->setChecked(false);
     for (const QString& v : videos) {
-        ASSERT_TRUE(PlaceVideo(folder + "/" + v, 320, 240, seconds));
-        w.AddRow(v, folder, "320", "240", w.Path("cover.jpg"));
+        ASSERT_TRUE(PlaceVideo(folder + "/" + v, size.width(), size.height(), seconds, extra));
+        w.AddRow(v, folder, QString::number(size.width()), QString::number(size.height()), w.Path("cover.jpg"));
     }
+}
+
+// Large enough that a small file system cannot hold a result.
+void LargeRows(BatchWindow& w, const QStringList& videos) {
+    InPlaceRows(w, w.work.path(), videos, 3, {640, 480}, {"-b:v", "800k"});
 }
 
 QStringList Sums(const QString& folder, const QStringList& names) {
@@ -167,18 +173,7 @@ TEST(Faults, ClosingTheWindowDuringARealWait) {
     w.form().ChOther->setChecked(true);
     w.form().CmbSize->SetListIndex(0);
     const QStringList before = Sums(w.work.path(), {"long.mp4", "b.mp4"});
-    QTimer poll;
-    bool closed = false;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (closed || !w.Status(1).startsWith("封面更换中...")) return;
-        closed = true;
-        w.dialogs().answers = {MsgResult::Ok};
-        w.form().close();
-    });
-    poll.start(5);
-    w.Run();
-    poll.stop();
-    ASSERT_TRUE(closed);
+    ASSERT_TRUE(w.RunClosingWhen([&] { return w.Status(1).startsWith("封面更换中..."); }));
     EXPECT_TRUE(w.form().IsClosed());
     EXPECT_FALSE(w.dialogs().Shown("处理完毕！\r\n要打开输出目录吗？"));
     EXPECT_EQ(w.realShell.starts.size(), 1u);
@@ -192,15 +187,8 @@ TEST(Faults, AFullProgramFolderCutsTheEncodersOutputAndNoRowCounts) {
     if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
     BatchWindow w(true, m.path());
     ASSERT_TRUE(w.loaded);
-    QStringList videos{"a.mp4", "b.mp4", "c.mkv"};
-    w.Mode(2);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
-    w.form().LBase->setText(w.Path("cover.jpg"));
-    w.form().ChSaveAs->setChecked(false);
-    for (const QString& v : videos) {
-        ASSERT_TRUE(PlaceVideo(w.Path(v), 640, 480, 3, {"-b:v", "800k"}));
-        w.AddVideo(v, w.Path("cover.jpg"));
-    }
+    const QStringList videos{"a.mp4", "b.mp4", "c.mkv"};
+    LargeRows(w, videos);
     const QStringList before = Sums(w.work.path(), videos);
     // Room for the scaled cover, not for a whole result.
     ASSERT_TRUE(m.Fill("filler", 40));
@@ -216,16 +204,10 @@ TEST(Faults, AFullOutputFolderLeavesNoBrokenOutput) {
     if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    w.Mode(2);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
-    w.form().LBase->setText(w.Path("cover.jpg"));
+    const QStringList videos{"a.mp4", "b.mkv"};
+    LargeRows(w, videos);
     w.form().ChSaveAs->setChecked(true);
     w.form().LDir->setText(m.path() + "/");
-    const QStringList videos{"a.mp4", "b.mkv"};
-    for (const QString& v : videos) {
-        ASSERT_TRUE(PlaceVideo(w.Path(v), 640, 480, 3, {"-b:v", "800k"}));
-        w.AddVideo(v, w.Path("cover.jpg"));
-    }
     const QStringList before = Sums(w.work.path(), videos);
     ASSERT_TRUE(m.Fill("filler", 60));
     w.Run();
@@ -283,18 +265,7 @@ TEST(Faults, ClosingTheWindowLeavesNoPartOfAnOutput) {
     w.AddVideo("long.mp4", w.Path("cover.jpg"));
     w.form().ChOther->setChecked(true);  // re-encoding takes a while
     w.form().CmbSize->SetListIndex(0);
-    QTimer poll;
-    bool closed = false;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (closed || fileops::FileSize(w.Out("long.mp4")) <= 0) return;
-        closed = true;
-        w.dialogs().answers = {MsgResult::Ok};
-        w.form().close();
-    });
-    poll.start(5);
-    w.Run();
-    poll.stop();
-    ASSERT_TRUE(closed);
+    ASSERT_TRUE(w.RunClosingWhen([&] { return fileops::FileSize(w.Out("long.mp4")) > 0; }));
     EXPECT_TRUE(w.form().IsClosed());
     EXPECT_FALSE(QFileInfo::exists(w.Out("long.mp4")));
 }

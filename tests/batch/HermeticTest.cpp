@@ -36,19 +36,8 @@ TEST(Hermetic, RunsBesideAForeignProgramAndEncoderAndLeavesThemAlone) {
     // Closing the window ends its own encoder only.
     ASSERT_TRUE(PlaceVideo(w.Path("long.mp4"), 320, 240, 20));
     w.form().MSF->SetTextMatrix(1, ColFileName, "long.mp4");
-    QTimer poll;
-    bool closed = false;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (closed || w.realShell.pids.size() < 3) return;
-        closed = true;
-        w.dialogs().answers = {MsgResult::Ok};
-        w.form().close();
-    });
     w.form().ChOther->setChecked(true);  // re-encoding keeps the encoder busy long enough
-    poll.start(5);
-    w.Run();
-    poll.stop();
-    ASSERT_TRUE(closed);
+    ASSERT_TRUE(w.RunClosingWhen([&] { return w.realShell.pids.size() >= 3; }));
     EXPECT_TRUE(w.form().IsClosed());
     EXPECT_FALSE(w.realProcesses.IsRunning("Mezzor.exe"));
     EXPECT_TRUE(program.Alive());
