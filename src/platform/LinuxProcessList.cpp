@@ -124,33 +124,72 @@ std::vector<ProcessEntry> LinuxProcessList::Snapshot() {
     return list;
 }
 
+namespace {
+
+// The children of every thread of a process, as the kernel lists them; false
+// when the kernel keeps no such lists.
+bool childrenOf(long long pid, std::vector<long long>& out) {
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = ::opendir(tasks.c_str());
+    if (!dir) return ::access("/proc/self/task", F_OK) == 0;  // gone meanwhile: no children
+    bool listed = true;
+    while (const dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] == '.') continue;
+        const std::string file = tasks + "/" + e->d_name + "/children";
+        if (::access(file.c_str(), F_OK) != 0) {
+            listed = false;
+            break;
+        }
+        const std::string text = readSmall(file);
+        const char* p = text.c_str();
+        char* end = nullptr;
+        for (long long child = std::strtoll(p, &end, 10); end != p; child = std::strtoll(p, &end, 10)) {
+            out.push_back(child);
+            p = end;
+        }
+    }
+    ::closedir(dir);
+    return listed;
+}
+
+}  // namespace
+
 std::vector<long long> LinuxProcessList::inScope() const {
-    std::vector<long long> scope;
-    if (scopeRoot_ <= 0) return scope;
-    std::vector<std::pair<long long, long long>> links;  // parent, child
-    forEachProcess([&](long long pid, const std::string& dir) {
-        links.emplace_back(statOf(dir).parent, pid);
-        return true;
-    });
-    scope.push_back(scopeRoot_);
-    for (size_t i = 0; i < scope.size(); ++i)
-        for (const auto& [parent, child] : links)
-            if (parent == scope[i]) scope.push_back(child);
+    std::vector<long long> scope{scopeRoot_};
+    bool listed = true;
+    for (size_t i = 0; listed && i < scope.size(); ++i) listed = childrenOf(scope[i], scope);
+    if (!listed) {
+        // Without the kernel's child lists, every process's parent is read.
+        std::vector<std::pair<long long, long long>> links;  // parent, child
+        forEachProcess([&](long long pid, const std::string& dir) {
+            links.emplace_back(statOf(dir).parent, pid);
+            return true;
+        });
+        scope = {scopeRoot_};
+        for (size_t i = 0; i < scope.size(); ++i)
+            for (const auto& [parent, child] : links)
+                if (parent == scope[i]) scope.push_back(child);
+    }
     std::sort(scope.begin(), scope.end());
+    scope.erase(std::unique(scope.begin(), scope.end()), scope.end());
     return scope;
 }
 
-bool LinuxProcessList::Counts(long long pid, const std::vector<long long>& scope) const {
-    return scopeRoot_ <= 0 || std::binary_search(scope.begin(), scope.end(), pid);
+template <class Visit>
+void LinuxProcessList::forEachCounted(Visit visit) const {
+    if (scopeRoot_ <= 0) {
+        forEachProcess(visit);
+        return;
+    }
+    for (const long long pid : inScope())
+        if (!visit(pid, "/proc/" + std::to_string(pid))) return;
 }
 
 int LinuxProcessList::Count(const QString& exeName) {
     int n = 0;
     if (exeName.isEmpty()) return 0;
-    const std::vector<long long> scope = inScope();
-    forEachProcess([&](long long pid, const std::string& dir) {
-        if (Counts(pid, scope) && nameOf(dir, true).compare(exeName, Qt::CaseInsensitive) == 0 && !isZombie(dir))
-            ++n;
+    forEachCounted([&](long long, const std::string& dir) {
+        if (nameOf(dir, true).compare(exeName, Qt::CaseInsensitive) == 0 && !isZombie(dir)) ++n;
         return true;
     });
     return n;
@@ -159,10 +198,8 @@ int LinuxProcessList::Count(const QString& exeName) {
 bool LinuxProcessList::IsRunning(const QString& exeName) {
     bool found = false;
     if (exeName.isEmpty()) return false;
-    const std::vector<long long> scope = inScope();
-    forEachProcess([&](long long pid, const std::string& dir) {
-        found = Counts(pid, scope) && nameOf(dir, true).compare(exeName, Qt::CaseInsensitive) == 0 &&
-                !isZombie(dir);
+    forEachCounted([&](long long, const std::string& dir) {
+        found = nameOf(dir, true).compare(exeName, Qt::CaseInsensitive) == 0 && !isZombie(dir);
         return !found;
     });
     return found;
@@ -170,9 +207,10 @@ bool LinuxProcessList::IsRunning(const QString& exeName) {
 
 int LinuxProcessList::KillFirstByPrefix(const QString& exeName) {
     const QString wanted = exeName.toLower();
-    const std::vector<long long> scope = inScope();
+    std::vector<long long> scope;
+    if (scopeRoot_ > 0) scope = inScope();
     for (const auto& p : Snapshot()) {
-        if (p.zombie || !Counts(p.pid, scope)) continue;
+        if (p.zombie || (scopeRoot_ > 0 && !std::binary_search(scope.begin(), scope.end(), p.pid))) continue;
         if (p.name.toLower().startsWith(wanted)) {
             ::kill(static_cast<pid_t>(p.pid), SIGKILL);
             return 1;

@@ -1,6 +1,7 @@
 #pragma once
 #include "platform/ProcessList.h"
 
+#include <string>
 #include <vector>
 
 struct ProcessEntry {
@@ -29,9 +30,12 @@ public:
     static std::vector<ProcessEntry> Snapshot();
 
 private:
-    // Ids of the scope's processes (sorted); everything when unscoped.
+    // Ids of the scope's processes, sorted.
     std::vector<long long> inScope() const;
-    bool Counts(long long pid, const std::vector<long long>& scope) const;
+    // visit(pid, "/proc/<pid>") for every process the list counts, until it
+    // answers false.
+    template <class Visit>
+    void forEachCounted(Visit visit) const;
 
     long long scopeRoot_ = 0;  // 0: the whole machine
 };
