@@ -2,7 +2,6 @@
 // The cells of a row of the file list, in the grid's column order. Row 0 of
 // the grid is the header; a data row is added as its cells joined by tabs.
 #include <QString>
-#include <QStringList>
 
 namespace filelist {
 
@@ -21,7 +20,6 @@ struct RowCells {
 
     // The row's file: its folder, "/" and its name.
     QString Path() const { return folder + QLatin1Char('/') + fileName; }
-    QString TabText() const { return QStringList{fileName, folder, width, height, partnerFile, status}.join('\t'); }
 };
 
 }  // namespace filelist

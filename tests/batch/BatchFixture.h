@@ -203,6 +203,16 @@ struct BatchWindow {
     QString Out(const QString& name) const { return work.path() + "/out//" + name; }
 
     void Mode(int m) { form().CmbType->SetListIndex(m); }
+    // Mode 2 with one cover picture for every row, written into the work
+    // folder or (saveAs) the output folder.
+    bool CoverForAll(bool saveAs, const QString& name = "cover.jpg", const QString& colour = "red", int width = 64,
+                     int height = 48) {
+        Mode(2);
+        if (!PlacePicture(Path(name), colour, width, height)) return false;
+        form().LBase->setText(Path(name));
+        form().ChSaveAs->setChecked(saveAs);
+        return true;
+    }
     void AddRow(const QString& fileName, const QString& folder, const QString& w, const QString& h,
                 const QString& partner) {
         FileListController::AddRow(form(), QStringList{fileName, folder, w, h, partner}.join('\t'));

@@ -103,10 +103,7 @@ TEST(Containers, EachKindGetsOneCoverByItsOwnMechanismOrIsLeftAlone) {
     };
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    w.Mode(2);
-    w.form().ChSaveAs->setChecked(false);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.png"), "red", 80, 60));
-    w.form().LBase->setText(w.Path("cover.png"));
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
     std::map<QString, QStringList> hashes;
     std::map<QString, QString> sums;
     int covered = 0;
@@ -213,10 +210,7 @@ TEST(Containers, TheMechanismFollowsTheExtension) {
 TEST(Containers, TrimCropAndReencodingWorkOnEveryMechanism) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    w.Mode(2);
-    w.form().ChSaveAs->setChecked(false);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.png"), "red", 80, 60));
-    w.form().LBase->setText(w.Path("cover.png"));
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
     const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-g", "5", "-c:a", "aac"};
     const Kind mkv{"t.mkv", h264 + QStringList{"-c:s", "ass"}, true, true, true};
     const Kind mov{"t.mov", h264, true};

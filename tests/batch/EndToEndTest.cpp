@@ -40,10 +40,7 @@ QString PictureCodec(const QString& path) {
 }
 
 void ModeTwo(BatchWindow& w, const QStringList& videos, bool inPlace, const QString& colour = "red") {
-    w.Mode(2);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg"), colour, 200, 150));
-    w.form().LBase->setText(w.Path("cover.jpg"));
-    w.form().ChSaveAs->setChecked(!inPlace);
+    ASSERT_TRUE(w.CoverForAll(!inPlace, "cover.jpg", colour, 200, 150));
     for (const QString& v : videos) {
         ASSERT_TRUE(PlaceVideo(w.Path(v)));
         w.AddVideo(v, w.Path("cover.jpg"));
@@ -206,10 +203,7 @@ TEST(EndToEnd, Mp3KeepsItsTagsAndEverySampleAndGetsAFrontCover) {
 TEST(EndToEnd, TrimShortensAndPixelCropResizesPictureAndFrame) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    w.Mode(2);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
-    w.form().LBase->setText(w.Path("cover.jpg"));
-    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg"));
     ASSERT_TRUE(PlaceVideo(w.Path("long.mp4"), 320, 240, 10, {"-g", "5"}));
     ASSERT_TRUE(PlaceVideo(w.Path("crop.mp4")));
     w.AddVideo("long.mp4");
@@ -262,10 +256,7 @@ TEST(EndToEnd, CropThatLeavesTooLittleEndsOnlyThatRow) {
 TEST(EndToEnd, ChOtherReencodesVideoAndCoverAlike) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    w.Mode(2);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
-    w.form().LBase->setText(w.Path("cover.jpg"));
-    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg"));
     ASSERT_TRUE(PlaceVideo(w.Path("v.mp4"), 640, 360));
     w.AddVideo("v.mp4", {}, "640", "360");
     w.form().ChOther->setChecked(true);  // frame rate 20, compression 33
@@ -305,10 +296,7 @@ TEST(EndToEnd, MissingCoverFailsTheRowAndTheNextStillRuns) {
 TEST(EndToEnd, ATiffCoverReplacesInPlaceAndAnUnreadableOneFailsItsRow) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    w.Mode(2);
-    w.form().ChSaveAs->setChecked(false);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.tif"), "green", 200, 150));
-    w.form().LBase->setText(w.Path("cover.tif"));
+    ASSERT_TRUE(w.CoverForAll(false, "cover.tif", "green", 200, 150));
     ASSERT_TRUE(PlaceVideo(w.Path("a.mp4")));
     w.AddVideo("a.mp4", w.Path("cover.tif"));
     w.Run();

@@ -18,10 +18,7 @@ const QString kDiskFull = "盘磁盘空间不足，请释放空间后重试保�
 // Mode 2 in place over videos in `folder`.
 void InPlaceRows(BatchWindow& w, const QString& folder, const QStringList& videos, int seconds = 1,
                  const QSize& size = {320, 240}, const QStringList& extra = {}) {
-    w.Mode(2);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
-    w.form().LBase->setText(w.Path("cover.jpg"));
-    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg"));
     for (const QString& v : videos) {
         ASSERT_TRUE(PlaceVideo(folder + "/" + v, size.width(), size.height(), seconds, extra));
         w.AddRow(v, folder, QString::number(size.width()), QString::number(size.height()), w.Path("cover.jpg"));
@@ -221,10 +218,7 @@ TEST(Faults, TwoRowsOfOneNameNeverWriteOverEachOthersSource) {
     // Mode 2 into the input folder, which holds x.mp4 and sub/x.mp4.
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    w.Mode(2);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
-    w.form().LBase->setText(w.Path("cover.jpg"));
-    w.form().ChSaveAs->setChecked(true);
+    ASSERT_TRUE(w.CoverForAll(true, "cover.jpg"));
     w.form().LDir->setText(w.work.path() + "/");
     ASSERT_TRUE(QDir().mkpath(w.Path("sub")));
     ASSERT_TRUE(PlaceVideo(w.Path("x.mp4"), 320, 240, 1));
@@ -257,10 +251,7 @@ TEST(Faults, TwoRowsOfOneNameNeverWriteOverEachOthersSource) {
 TEST(Faults, ClosingTheWindowLeavesNoPartOfAnOutput) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    w.Mode(2);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg")));
-    w.form().LBase->setText(w.Path("cover.jpg"));
-    w.form().ChSaveAs->setChecked(true);
+    ASSERT_TRUE(w.CoverForAll(true, "cover.jpg"));
     ASSERT_TRUE(PlaceVideo(w.Path("long.mp4"), 320, 240, 20));
     w.AddVideo("long.mp4", w.Path("cover.jpg"));
     w.form().ChOther->setChecked(true);  // re-encoding takes a while

@@ -16,10 +16,7 @@ TEST(Hermetic, RunsBesideAForeignProgramAndEncoderAndLeavesThemAlone) {
     // The single-instance check at start-up sees no other copy.
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    w.Mode(2);
-    ASSERT_TRUE(PlacePicture(w.Path("cover.png"), "red", 80, 60));
-    w.form().LBase->setText(w.Path("cover.png"));
-    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
     for (const QString v : {"a.mp4", "b.mp4"}) {
         ASSERT_TRUE(PlaceVideo(w.Path(v)));
         w.AddVideo(v, w.Path("cover.png"));
