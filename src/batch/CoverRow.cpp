@@ -36,6 +36,7 @@ private:
     bool PrepareTrimAndCrop();
     void PrepareCoverAndOptions();
     void ScaleCover(int width, int height);
+    readback::Facts ReadSource(container::Mechanism mechanism);
     void PrepareContainer(covercmd::Inputs& in);
     ladder::Try Attempt(const EncoderCommand& command, CycleOrder order);
     void JudgeOutput(bool encoderSucceeded);
@@ -118,6 +119,15 @@ void CoverRow::ScaleCover(int width, int height) {
     const QFileInfo made(s_.ScaledCoverFile);
     s_.LastScaled = {src.absoluteFilePath(), src.lastModified(), made.lastModified(), src.size(), made.size(), width,
                      height};
+}
+
+readback::Facts CoverRow::ReadSource(container::Mechanism mechanism) {
+    const QFileInfo info(s_.SourceFile);
+    RunState::ReadSource& last = s_.LastSource;
+    if (last.path != info.absoluteFilePath() || last.size != info.size() || last.modified != info.lastModified() ||
+        last.facts.mechanism != mechanism)
+        last = {info.absoluteFilePath(), info.lastModified(), info.size(), readback::Read(s_.SourceFile, mechanism)};
+    return last.facts;
 }
 
 // The source's pictures other than covers, written out so they can go back
@@ -219,7 +229,7 @@ RowEnd CoverRow::Replace() {
     }
 
     // What the output must hold to count, read while the source is untouched.
-    source_ = readback::Read(s_.SourceFile, container::MechanismFor(s_.OutputPath));
+    source_ = ReadSource(container::MechanismFor(s_.OutputPath));
     expect_ = readback::Expectation{};
     expect_.trimmed = o.cutTime;
     expect_.duration = expect_.trimmed ? s_.TrimLength : source_.streams.duration;

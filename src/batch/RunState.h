@@ -4,6 +4,8 @@
 // The row loop (BatchRun) owns one RunState and hands it, with the run's
 // context (RunContext.h), to every row step; each step leaves its results
 // here for the steps after it.
+#include "batch/ReadBack.h"
+
 #include <QDateTime>
 #include <QImage>
 #include <QString>
@@ -80,6 +82,16 @@ struct RunState {
         int width = 0, height = 0;
     };
     ScaledCover LastScaled;
+
+    // The source as last read back, so that mode 0's rows, which all read
+    // the base video, read it once.
+    struct ReadSource {
+        QString path;
+        QDateTime modified;
+        qint64 size = -1;
+        readback::Facts facts;
+    };
+    ReadSource LastSource;
 
     // Set by a step to leave the row loop after the current row (Cancel at
     // the disk-full question).

@@ -587,3 +587,20 @@ TEST(BatchFrame, NoRunWhileAnAddIsFillingTheList) {
     EXPECT_TRUE(w.form().Busy);  // the add's own flag is left to the add
     EXPECT_EQ(w.form().MSF->TextMatrix(1, 5), "");
 }
+
+TEST(BatchFrame, AFrameRowWithoutACoverContainerStartsNoEncoder) {
+    // Refused before the frame grab: a row of a kind that carries no cover
+    // runs nothing at all, and the next row still does.
+    BatchWindow w(false);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(3);
+    for (const QString v : {"a.avi", "b.mp4"}) {
+        ASSERT_TRUE(WriteBytes(w.Path(v), "video"));
+        FileListController::AddRow(w.form(), QStringList{v, w.work.path(), "320", "240"}.join('\t'));
+    }
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    ASSERT_FALSE(w.fakeShell.starts.empty());
+    for (const QStringList& args : w.fakeShell.starts) EXPECT_FALSE(args.contains(w.Path("a.avi")));
+    EXPECT_TRUE(w.fakeShell.starts.front().contains(w.Path("b.mp4")));
+}

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace {
@@ -123,6 +125,17 @@ TEST(SourceReplace, PutsTheNewContentInPlaceKeepingPermissions) {
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    // The owner too, where it may be set.
+    if (::geteuid() == 0) {
+        ASSERT_TRUE(Write(fresh, "newer"));
+        ASSERT_EQ(::chown(QFile::encodeName(target).constData(), 65534, 65534), 0);
+        EXPECT_EQ(replace::PutInPlace(fresh, target, {}), replace::Outcome::Placed);
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+        EXPECT_EQ(Read(target), "newer");
+    }
     EXPECT_FALSE(QFileInfo::exists(replace::StagingPathFor(target)));
     EXPECT_TRUE(QFileInfo(replace::StagingPathFor(target)).fileName().startsWith('.'));
 }
