@@ -85,10 +85,7 @@ struct EarlierFile {
 TEST(KorsDL, CompletedDownloadReportsProgressAndDone) {
     LoopbackServer server;
     const QByteArray body = Pattern(150000);
-    Reply r;
-    r.body = body;
-    r.pieceSize = 30000;
-    r.pieceDelayMs = 30;
+    const Reply r = Reply::Trickle(body, 30000, 30);
     server.Set("/downs/Plindor.rar", r);
     QTemporaryDir dir;
     const QString target = dir.path() + "/Plindor.rar";

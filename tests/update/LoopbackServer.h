@@ -15,6 +15,15 @@
 #include <vector>
 
 struct Reply {
+    // The body in pieces of pieceSize bytes, delayMs apart.
+    static Reply Trickle(const QByteArray& body, int pieceSize, int delayMs) {
+        Reply r;
+        r.body = body;
+        r.pieceSize = pieceSize;
+        r.pieceDelayMs = delayMs;
+        return r;
+    }
+
     int status = 200;
     QByteArray body;
     bool sendLength = true;

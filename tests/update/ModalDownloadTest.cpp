@@ -29,10 +29,7 @@ struct ModalFixture {
 
 TEST(ModalDownload, CompletesInATopmostWindowThatGoesAway) {
     ModalFixture fx;
-    Reply r;
-    r.body = Pattern(120000);
-    r.pieceSize = 20000;
-    r.pieceDelayMs = 40;
+    const Reply r = Reply::Trickle(Pattern(120000), 20000, 40);
     fx.server.Set("/downs/Plindor.rar", r);
     fx.dl.DownloadWindowCaption = "标题....升级文件下载中...";
 
@@ -101,10 +98,7 @@ TEST(ModalDownload, StalledWithoutLengthTimesOutWithoutEndingTheProgram) {
 
 TEST(ModalDownload, DecliningTheCancelQuestionLetsTheDownloadGoOn) {
     ModalFixture fx;
-    Reply r;
-    r.body = Pattern(60000);
-    r.pieceSize = 6000;
-    r.pieceDelayMs = 50;
+    const Reply r = Reply::Trickle(Pattern(60000), 6000, 50);
     fx.server.Set("/slow", r);
     fx.dialogs.answers = {MsgResult::Cancel};
     frmDnLoad* window = nullptr;
@@ -172,10 +166,7 @@ TEST(ModalDownload, ConfirmedCancelEndsTheProgramAndDropsAnUnfinishedFile) {
 
 TEST(ModalDownload, TheCloseBoxAsksLikeTheCancelButton) {
     ModalFixture fx;
-    Reply r;
-    r.body = Pattern(40000);
-    r.pieceSize = 4000;
-    r.pieceDelayMs = 50;
+    const Reply r = Reply::Trickle(Pattern(40000), 4000, 50);
     fx.server.Set("/c", r);
     fx.dialogs.answers = {MsgResult::Cancel};
     bool stillOpen = false;

@@ -348,10 +348,7 @@ TEST(UpdateFlow, StalledPackageDownloadFailsAndTheEarlierPackageStays) {
 TEST(UpdateFlow, EveryBoxComesUpOverTheWindowTheUserSees) {
     UpdateFixture u(false);
     u.fx.dialogs.SetParent(u.f);  // as the program sets it up
-    Reply slow;
-    slow.body = Pattern(60000);
-    slow.pieceSize = 6000;
-    slow.pieceDelayMs = 50;
+    const Reply slow = Reply::Trickle(Pattern(60000), 6000, 50);
     u.server.Set("/downs/Plindor.rar", slow);
     int lookups = 0;
     u.f->updater->ArchiverLookup = [&lookups] { return ++lookups > 3 ? QString("/usr/bin/unar") : QString(); };
