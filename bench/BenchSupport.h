@@ -1,7 +1,14 @@
 #pragma once
 // What the benchmarks share: the real encoder with the file manager left
 // closed, and a plain run of the encoder to measure the program against.
+#include "app/Form1.h"
+#include "app/VbCombo.h"
 #include "platform/LinuxShell.h"
+#include "support/FormFixture.h"
+#include "support/OwnProcesses.h"
+
+#include <QCheckBox>
+#include <QLabel>
 
 #include <QFile>
 #include <QStringList>
@@ -24,6 +31,29 @@ public:
         starts.push_back(args);
         return LinuxShell::Start(program, args, workDir, pid);
     }
+};
+
+// A loaded window in a program folder of its own with the real encoder, in
+// mode 2 with one cover for every row.
+struct BenchWindow {
+    FormFixture fx{true};
+    BenchShell shell;
+    OwnProcessList processes;
+    bool loaded = false;
+
+    BenchWindow(const QString& cover, bool inPlace) {
+        Services s = fx.FakeServices();
+        s.shell = &shell;
+        s.processes = &processes;
+        loaded = fx.Load(s);
+        if (!loaded) return;
+        form().CmbType->SetListIndex(2);
+        form().CmbSize->SetListIndex(0);
+        form().LBase->setText(cover);
+        form().ChSaveAs->setChecked(!inPlace);
+    }
+    Form1& form() { return *fx.form; }
+    QString ProgramFolder() const { return fx.AppPath(); }
 };
 
 // Runs the encoder once with these arguments (in workDir when given) and

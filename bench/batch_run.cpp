@@ -52,21 +52,13 @@ struct Result {
 
 Result measure(bool inPlace, const QString& master, const QString& cover) {
     Result res;
-    QTemporaryDir programDir, work;
-    PlaceEncoderLibrary(programDir.path());
-    FakeDialogs dialogs;
-    BenchShell shell;
-    OwnProcessList processes;
-    FakeSettings settings;
-    FakeAppControl control;
-    Form1 form(programDir.path(), Services{&dialogs, &shell, &processes, &settings, &control});
-    if (!form.Form_Load()) return res;
-    form.CmbType->SetListIndex(2);
-    form.CmbSize->SetListIndex(0);
-    form.LBase->setText(cover);
+    QTemporaryDir work;
+    BenchWindow w(cover, inPlace);
+    if (!w.loaded) return res;
+    Form1& form = w.form();
+    BenchShell& shell = w.shell;
     form.LDir->setText(work.path() + "/out/");
     QDir().mkpath(work.path() + "/out");
-    form.ChSaveAs->setChecked(!inPlace);
     for (int i = 1; i <= kRows; ++i) {
         const QString name = QString("v%1.mp4").arg(i, 2, 10, QLatin1Char('0'));
         QFile::copy(master, work.path() + "/" + name);
@@ -96,7 +88,7 @@ Result measure(bool inPlace, const QString& master, const QString& cover) {
     res.readBackMs = wall.nsecsElapsed() / 1e6 / kRows;
 
     // The same commands, back to back.
-    const QString exe = programDir.path() + "/Mezzor.exe";
+    const QString exe = w.ProgramFolder() + "/Mezzor.exe";
     wall.restart();
     for (const QStringList& args : shell.starts) RunPlain(exe, args);
     res.plainWall = wall.nsecsElapsed() / 1e9;

@@ -40,19 +40,10 @@ struct Round {
 
 Round measure(const QString& master, const QString& cover, const QString& workDir) {
     Round r;
-    QTemporaryDir programDir;
-    PlaceEncoderLibrary(programDir.path());
-    FakeDialogs dialogs;
-    BenchShell shell;
-    OwnProcessList processes;
-    FakeSettings settings;
-    FakeAppControl control;
-    Form1 form(programDir.path(), Services{&dialogs, &shell, &processes, &settings, &control});
-    if (!form.Form_Load()) return r;
-    form.CmbType->SetListIndex(2);
-    form.CmbSize->SetListIndex(0);
-    form.LBase->setText(cover);
-    form.ChSaveAs->setChecked(false);
+    BenchWindow w(cover, true);
+    if (!w.loaded) return r;
+    Form1& form = w.form();
+    BenchShell& shell = w.shell;
     const QString video = workDir + "/big.mp4";
     fileops::CopyFile(master, video);
     FileListController::AddRow(form, QStringList{"big.mp4", workDir, "1920", "1080", cover}.join('\t'));
@@ -65,10 +56,10 @@ Round measure(const QString& master, const QString& cover, const QString& workDi
 
     // The same command, then the rename, over a fresh copy.
     fileops::CopyFile(master, video);
-    const QString exe = programDir.path() + "/Mezzor.exe";
-    const QString tmp = programDir.path() + "/Tmp.mp4";
+    const QString exe = w.ProgramFolder() + "/Mezzor.exe";
+    const QString tmp = w.ProgramFolder() + "/Tmp.mp4";
     wall.restart();
-    if (RunPlain(exe, shell.starts.front(), programDir.path()))
+    if (RunPlain(exe, shell.starts.front(), w.ProgramFolder()))
         std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(video).constData());
     r.plain = wall.nsecsElapsed() / 1e9;
     return r;
