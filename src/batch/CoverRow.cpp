@@ -15,15 +15,26 @@
 #include "common/NumberText.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
+#include "probe/MediaInfoLibrary.h"
 #include "probe/MediaProbe.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 namespace {
 
 constexpr int kWritebackMs = 100;
+
+// Seconds of one frame of the first video stream; 0 when there is none.
+double frameSeconds(const QString& file) {
+    const probe::Fields got =
+        probe::FetchFields(probe::SystemMediaInfo(), file, {{1, QStringLiteral("FrameRate")}});
+    if (!got.opened || got.counts[1] < 1) return 0;
+    const double rate = num::LeadingNumber(got.values[0][0]);
+    return rate > 0 ? 1 / rate : 0;
+}
 
 // One row's replacement: the run's context, the row's variables, and what
 // its output is read back against.
@@ -33,7 +44,7 @@ public:
     RowEnd Replace();
 
 private:
-    bool PrepareTrimAndCrop();
+    std::optional<RowEnd> PrepareTrimAndCrop();
     void PrepareCoverAndOptions();
     void ScaleCover(int width, int height);
     readback::Facts ReadSource(container::Mechanism mechanism);
@@ -55,15 +66,21 @@ private:
     readback::Expectation expect_;
 };
 
-bool CoverRow::PrepareTrimAndCrop() {
+std::optional<RowEnd> CoverRow::PrepareTrimAndCrop() {
     s_.TimeCutArgs.clear();
     if (run_.options.cutTime) {
-        const trimcrop::Trim t =
-            trimcrop::TimeCut(s_.TimeCutParts, s_.TimeCutInPercent, probe::GetMediaDuration(s_.SourceFile));
+        const double duration = probe::GetMediaDuration(s_.SourceFile);
+        const trimcrop::Trim t = trimcrop::TimeCut(s_.TimeCutParts, s_.TimeCutInPercent, duration);
         s_.TrimHead = t.head;
         s_.TrimTail = t.tail;
         s_.TrimLength = t.length;
         s_.TimeCutArgs = t.args;
+        // A trim that keeps nothing would put an empty file in the source's
+        // place: the row fails before any encoder runs.
+        if (!trimcrop::KeepsSomething(t, duration, frameSeconds(s_.SourceFile))) {
+            SetStatus(rowtext::StatusFailed);
+            return RowEnd::Done;
+        }
     }
     s_.CropArgs.clear();
     if (run_.options.cutSize) {
@@ -81,11 +98,11 @@ bool CoverRow::PrepareTrimAndCrop() {
         s_.CropHeight = c.height;
         if (c.tooLarge) {
             SetStatus(rowtext::StatusCropTooLarge);
-            return false;
+            return RowEnd::CropRefused;
         }
         s_.CropArgs = c.args;
     }
-    return true;
+    return std::nullopt;
 }
 
 void CoverRow::PrepareCoverAndOptions() {
@@ -213,7 +230,7 @@ void CoverRow::ShowSuccess() {
 }
 
 RowEnd CoverRow::Replace() {
-    if (!PrepareTrimAndCrop()) return RowEnd::CropRefused;
+    if (const auto refused = PrepareTrimAndCrop()) return *refused;
     PrepareCoverAndOptions();
 
     const RunOptions& o = run_.options;

@@ -123,6 +123,10 @@ bool Judge(const Facts& source, const Facts& output, const Expectation& expect) 
                                 *std::max_element(o.audioDurations.begin(), o.audioDurations.end());
             if (!(std::fabs(lead - expect.bodyVideoLead) <= JoinTolerance)) return false;
         }
+    } else if (expect.trimmed && !(expect.duration > 0)) {
+        // A trim with nothing to measure it by cannot be shown to have kept
+        // what was asked.
+        return false;
     } else if (expect.duration > 0) {
         const double tolerance = DurationTolerance(expect.duration);
         if (!expect.trimmed) {

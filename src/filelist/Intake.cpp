@@ -176,16 +176,12 @@ void Intake::CmdAddMp4_Click() {
         // Several files, or nothing usable (a hidden file chosen alone gives
         // a folder part and no names).
         setWorking(f_.CmdAddMp4, true);
-        const QStringList parts = SplitFileNameText(fileName);
-        const QString folder = parts.first();
-        for (int i = 1; i < parts.size(); ++i) {
-            const QString& name = parts[i];
-            if (name.isEmpty()) continue;
-            const QString full = folder + QLatin1Char('/') + name;
+        for (const PickedFile& picked : PickedFiles(fileName)) {
+            const QString full = picked.Path();
             probe(full);
             // The mode and the list may have changed during the last yield.
             QStringList cells;
-            if (videoRow(f_.ProcessingMode(), name, folder, full, covers, AddCoverExtensions(), cells))
+            if (videoRow(f_.ProcessingMode(), picked.name, picked.folder, full, covers, AddCoverExtensions(), cells))
                 addRow(cells);
             if (!yield()) return;
         }
@@ -249,10 +245,8 @@ void Intake::CmdCover_Click() {
         addRow({fileops::NameOf(fileName), fileops::FolderOf(fileName), w, h, f_.LBase->text()});
     } else {
         setWorking(f_.CmdCover, true);
-        const QStringList parts = SplitFileNameText(fileName);
-        for (int i = 1; i < parts.size(); ++i) {
-            if (parts[i].isEmpty()) continue;
-            addRow({parts[i], parts.first(), w, h, f_.LBase->text()});
+        for (const PickedFile& picked : PickedFiles(fileName)) {
+            addRow({picked.name, picked.folder, w, h, f_.LBase->text()});
             if (!yield()) return;
         }
     }

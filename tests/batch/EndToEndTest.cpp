@@ -1,6 +1,7 @@
 // Whole runs with the real encoder on generated media, checked with ffprobe.
 #include "BatchFixture.h"
 
+#include "filelist/Intake.h"
 #include "platform/Settings.h"
 
 #include <QTimer>
@@ -370,4 +371,36 @@ TEST(EndToEnd, WithoutHardwareDecodersTheSoftwareAttemptSucceeds) {
         EXPECT_EQ(media::CountAttachedPictures(w.Path(v)), 1);
     }
     EXPECT_TRUE(w.Status(1).startsWith("Ok！"));
+}
+
+TEST(EndToEnd, OnlyThePickedFilesChangeAndALinkStaysALink) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg"));
+    for (const QString d : {"videos", "sub", "other", "real"}) ASSERT_TRUE(QDir().mkpath(w.Path(d)));
+    for (const QString v : {"videos/base.mp4", "sub/in_sub.mp4", "other/tiny.mp4", "videos/tiny.mp4", "real/film.mp4"})
+        ASSERT_TRUE(PlaceVideo(w.Path(v)));
+    ASSERT_TRUE(QFile::link("../real/film.mp4", w.Path("videos/link.mp4")));
+    const QString unpicked = media::Checksum(w.Path("videos/tiny.mp4"));
+
+    // One add across three folders (whole paths typed into the dialog), then
+    // the link on its own.
+    w.dialogs().fileAnswers = {
+        QStringList{w.Path("videos"), "base.mp4", w.Path("sub/in_sub.mp4"), w.Path("other/tiny.mp4")}.join(QChar(0)),
+        w.Path("videos/link.mp4")};
+    w.form().intake->CmdAddMp4_Click();
+    w.form().intake->CmdAddMp4_Click();
+    ASSERT_EQ(w.form().MSF->Rows(), 5);
+    QStringList listed;
+    for (int r = 1; r <= 4; ++r) listed << w.form().MSF->Cells(r).Path();
+    EXPECT_EQ(listed, (QStringList{w.Path("videos/base.mp4"), w.Path("sub/in_sub.mp4"), w.Path("other/tiny.mp4"),
+                                   w.Path("videos/link.mp4")}));
+
+    w.Run();
+    for (int r = 1; r <= 4; ++r) EXPECT_EQ(w.Status(r), "Ok") << r;
+    for (const QString v : {"videos/base.mp4", "sub/in_sub.mp4", "other/tiny.mp4", "real/film.mp4"})
+        EXPECT_EQ(media::CountAttachedPictures(w.Path(v)), 1) << v.toStdString();
+    EXPECT_EQ(media::Checksum(w.Path("videos/tiny.mp4")), unpicked);
+    EXPECT_TRUE(QFileInfo(w.Path("videos/link.mp4")).isSymLink());
+    EXPECT_EQ(QFileInfo(w.Path("videos/link.mp4")).symLinkTarget(), w.Path("real/film.mp4"));
 }

@@ -143,6 +143,8 @@ TEST_F(LibraryTest, AnUnloadableLibraryFailsEveryProbe) {
         EXPECT_DOUBLE_EQ(GetMediaDuration(api, file), 0);
         EXPECT_EQ(w + h, "wh");
         EXPECT_EQ(fps, -1);
+        EXPECT_FALSE(ReadsKnownMedia(api)) << lib;
     }
     EXPECT_TRUE(SystemMediaInfo().Loaded());
+    EXPECT_TRUE(ReadsKnownMedia(SystemMediaInfo()));
 }
