@@ -274,6 +274,30 @@ TEST(EndToEnd, ChOtherReencodesVideoAndCoverAlike) {
             EXPECT_EQ(s.toObject().value("r_frame_rate").toString(), "20/1");
 }
 
+TEST(EndToEnd, ATypedSizeIsAppliedOrItsRowsRefused) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg"));
+    ASSERT_TRUE(PlaceVideo(w.Path("v.mp4"), 640, 360));
+    w.AddVideo("v.mp4", {}, "640", "360");
+    w.form().ChOther->setChecked(true);
+    w.form().CmbSize->SetText("500x300");
+    ASSERT_EQ(w.form().CmbSize->ListIndex(), -1);
+    w.Run();
+    EXPECT_TRUE(w.Status(1).startsWith("Ok！")) << w.Status(1).toStdString();
+    EXPECT_EQ(StreamSize(w.Path("v.mp4"), false), QSize(500, 300));
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("v.mp4")), 1);
+
+    // A typed text that is no size: refused, the file as it was.
+    const QString sum = media::Checksum(w.Path("v.mp4"));
+    const size_t started = w.realShell.starts.size();
+    w.form().CmbSize->SetText("500 by 300");
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("v.mp4")), sum);
+    EXPECT_EQ(w.realShell.starts.size(), started);
+}
+
 TEST(EndToEnd, MissingCoverFailsTheRowAndTheNextStillRuns) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
