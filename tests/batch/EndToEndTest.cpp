@@ -298,6 +298,33 @@ TEST(EndToEnd, ATypedSizeIsAppliedOrItsRowsRefused) {
     EXPECT_EQ(w.realShell.starts.size(), started);
 }
 
+// Rows listed by the add dialog carry the probed size: the cover takes the
+// shape players show, and audio-only files keep the picture's own shape.
+TEST(EndToEnd, CoversTakeTheShownShapeAndAudioFilesThePicturesOwn) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg", "red", 200, 200));
+    ASSERT_TRUE(PlaceVideo(w.Path("wide.mp4"), 640, 360));
+    ASSERT_TRUE(media::Ffmpeg({"-i", w.Path("wide.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=90",
+                               w.Path("portrait.mp4")}));
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac", w.Path("song.m4a")}));
+    for (const QString name : {"wide.mp4", "portrait.mp4", "song.m4a"}) {
+        w.dialogs().fileAnswers = {w.Path(name)};
+        w.form().CmdAddMp4->click();
+    }
+    ASSERT_EQ(w.form().MSF->Rows(), 4);
+    EXPECT_EQ(w.form().MSF->TextMatrix(2, ColWidth) + "x" + w.form().MSF->TextMatrix(2, ColHeight), "360x640");
+    EXPECT_EQ(w.form().MSF->TextMatrix(3, ColWidth) + w.form().MSF->TextMatrix(3, ColHeight), "");
+
+    w.Run();
+    for (int row = 1; row <= 3; ++row) EXPECT_EQ(w.Status(row), "Ok") << row;
+    EXPECT_EQ(StreamSize(w.Path("wide.mp4"), true), QSize(640, 360));
+    EXPECT_EQ(StreamSize(w.Path("portrait.mp4"), true), QSize(360, 640));
+    EXPECT_EQ(StreamSize(w.Path("portrait.mp4"), false), QSize(640, 360));  // the film itself untouched
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("song.m4a")), 1);
+    EXPECT_EQ(StreamSize(w.Path("song.m4a"), true), QSize(200, 200));
+}
+
 TEST(EndToEnd, MissingCoverFailsTheRowAndTheNextStillRuns) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
