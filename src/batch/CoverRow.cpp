@@ -231,6 +231,12 @@ void CoverRow::ShowSuccess() {
 
 RowEnd CoverRow::Replace() {
     if (const auto refused = PrepareTrimAndCrop()) return *refused;
+    // A typed size that cannot be read is refused, not dropped: the row would
+    // otherwise pass at the source's size.
+    if (!SizeTextApplies(run_.options.encode)) {
+        SetStatus(rowtext::StatusFailed);
+        return RowEnd::Done;
+    }
     PrepareCoverAndOptions();
 
     const RunOptions& o = run_.options;

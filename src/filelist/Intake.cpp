@@ -47,7 +47,10 @@ Intake::~Intake() = default;
 
 void Intake::probe(const QString& path) {
     // Only regular files: opening a pipe or a device to read it would block.
-    // A file that cannot be probed keeps the previous size texts.
+    // A file without a readable size gets empty size texts, never the last
+    // file's.
+    f_.ProbeWidth.clear();
+    f_.ProbeHeight.clear();
     if (fileops::FileSize(path) < 0) return;
     probe::GetVideoSizeAndBitrate(path, f_.ProbeWidth, f_.ProbeHeight);
 }
@@ -75,10 +78,14 @@ void Intake::setWorking(QWidget* button, bool working) {
         f_.Frame1->setEnabled(false);
         button->setEnabled(false);
         f_.Busy = true;
+        // The update flow would otherwise run inside the add's yields.
+        updateWasEnabled_ = f_.CmdUpdate->isEnabled();
+        f_.CmdUpdate->setEnabled(false);
     } else {
         f_.Frame1->setEnabled(true);
         button->setEnabled(true);
         f_.Busy = false;
+        f_.CmdUpdate->setEnabled(updateWasEnabled_);
     }
 }
 
@@ -384,6 +391,9 @@ void Intake::MSF_OLEDragDrop(const QStringList& paths) {
         f_.services.dialogs->Beep();
         return;
     }
+    // A dropped folder is scanned with yields: no update flow inside it.
+    const bool updateWasEnabled = f_.CmdUpdate->isEnabled();
+    f_.CmdUpdate->setEnabled(false);
     for (const QString& item : paths) {
         if (fileops::FileSize(item) < 0) {
             // A folder (or anything without a file length).
@@ -395,6 +405,7 @@ void Intake::MSF_OLEDragDrop(const QStringList& paths) {
         probe(item);
         addRow({name, fileops::FolderOf(item), f_.ProbeWidth, f_.ProbeHeight});
     }
+    f_.CmdUpdate->setEnabled(updateWasEnabled);
     inform(QStringLiteral("文件加载完毕！"));
     FileGrid* g = f_.MSF;
     if (g->Rows() > 1) {

@@ -275,6 +275,57 @@ TEST(EndToEnd, ChOtherReencodesVideoAndCoverAlike) {
             EXPECT_EQ(s.toObject().value("r_frame_rate").toString(), "20/1");
 }
 
+TEST(EndToEnd, ATypedSizeIsAppliedOrItsRowsRefused) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg"));
+    ASSERT_TRUE(PlaceVideo(w.Path("v.mp4"), 640, 360));
+    w.AddVideo("v.mp4", {}, "640", "360");
+    w.form().ChOther->setChecked(true);
+    w.form().CmbSize->SetText("500x300");
+    ASSERT_EQ(w.form().CmbSize->ListIndex(), -1);
+    w.Run();
+    EXPECT_TRUE(w.Status(1).startsWith("Ok！")) << w.Status(1).toStdString();
+    EXPECT_EQ(StreamSize(w.Path("v.mp4"), false), QSize(500, 300));
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("v.mp4")), 1);
+
+    // A typed text that is no size: refused, the file as it was.
+    const QString sum = media::Checksum(w.Path("v.mp4"));
+    const size_t started = w.realShell.starts.size();
+    w.form().CmbSize->SetText("500 by 300");
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("v.mp4")), sum);
+    EXPECT_EQ(w.realShell.starts.size(), started);
+}
+
+// Rows listed by the add dialog carry the probed size: the cover takes the
+// shape players show, and audio-only files keep the picture's own shape.
+TEST(EndToEnd, CoversTakeTheShownShapeAndAudioFilesThePicturesOwn) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg", "red", 200, 200));
+    ASSERT_TRUE(PlaceVideo(w.Path("wide.mp4"), 640, 360));
+    ASSERT_TRUE(media::Ffmpeg({"-i", w.Path("wide.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=90",
+                               w.Path("portrait.mp4")}));
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac", w.Path("song.m4a")}));
+    for (const QString name : {"wide.mp4", "portrait.mp4", "song.m4a"}) {
+        w.dialogs().fileAnswers = {w.Path(name)};
+        w.form().CmdAddMp4->click();
+    }
+    ASSERT_EQ(w.form().MSF->Rows(), 4);
+    EXPECT_EQ(w.form().MSF->TextMatrix(2, ColWidth) + "x" + w.form().MSF->TextMatrix(2, ColHeight), "360x640");
+    EXPECT_EQ(w.form().MSF->TextMatrix(3, ColWidth) + w.form().MSF->TextMatrix(3, ColHeight), "");
+
+    w.Run();
+    for (int row = 1; row <= 3; ++row) EXPECT_EQ(w.Status(row), "Ok") << row;
+    EXPECT_EQ(StreamSize(w.Path("wide.mp4"), true), QSize(640, 360));
+    EXPECT_EQ(StreamSize(w.Path("portrait.mp4"), true), QSize(360, 640));
+    EXPECT_EQ(StreamSize(w.Path("portrait.mp4"), false), QSize(640, 360));  // the film itself untouched
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("song.m4a")), 1);
+    EXPECT_EQ(StreamSize(w.Path("song.m4a"), true), QSize(200, 200));
+}
+
 TEST(EndToEnd, MissingCoverFailsTheRowAndTheNextStillRuns) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
