@@ -3,6 +3,7 @@
 #include "batch/AttemptLadder.h"
 #include "batch/Containers.h"
 #include "batch/CoverCommands.h"
+#include "batch/Mp3Tags.h"
 #include "batch/OpeningClip.h"
 #include "batch/OutputNaming.h"
 #include "batch/ResultCheck.h"
@@ -194,7 +195,8 @@ void CoverRow::JudgeOutput(bool encoderSucceeded) {
     s_.LastRunOk = encoderSucceeded;
     bool ok = result::AttemptSucceeded(size, encoderSucceeded);
     if (ok) ok = check_(source_, s_.RunOutputFile, expect_);
-    s_.OutSizeMB = ok ? size : 0;
+    // The check may have put the file together anew (an MP3's tags).
+    s_.OutSizeMB = ok ? result::MeasureOutSizeMB(s_.RunOutputFile) : 0;
 }
 
 ladder::Try CoverRow::Attempt(const EncoderCommand& command, CycleOrder order) {
@@ -340,6 +342,10 @@ RowEnd CoverRow::CloseRow(bool succeeded, bool throughTemp) {
 
 OutputCheck ReadBackCheck() {
     return [](const readback::Facts& source, const QString& output, const readback::Expectation& expect) {
+        // An MP3 gets its own tags and bytes back around the cover the encoder wrote.
+        if (source.mechanism == container::Mechanism::Mp3 && !expect.joined &&
+            !mp3tags::CarryOver(source.path, source.mp3, output, expect.trimmed))
+            return false;
         return readback::Judge(source, readback::Read(output, source.mechanism), expect);
     };
 }

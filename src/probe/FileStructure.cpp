@@ -2,8 +2,16 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
 namespace probe {
 
@@ -316,6 +324,136 @@ std::vector<int> pictureTypesIn(const QByteArray& tag, int major) {
     return types;
 }
 
+
+// A file read through pread at stated offsets: a file cut short while it is
+// read gives a short read, which the reader reports, never a fault.
+class Pread {
+public:
+    explicit Pread(const QString& path) : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)) {
+        struct stat st;
+        if (fd_ >= 0 && ::fstat(fd_, &st) == 0) size_ = st.st_size;
+    }
+    ~Pread() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Pread(const Pread&) = delete;
+    Pread& operator=(const Pread&) = delete;
+
+    bool opened() const { return fd_ >= 0 && size_ >= 0; }
+    // The size when it was opened: what the file must still hold at the end.
+    long long size() const { return size_; }
+    // False once a read fell short of what the file held when opened.
+    bool intact() const { return intact_; }
+
+    // Exactly n bytes at `at` into `to`; false (and not intact) when fewer came.
+    bool read(long long at, long long n, unsigned char* to) {
+        if (at < 0 || n < 0 || at + n > size_) return false;
+        while (n > 0) {
+            const ssize_t got = ::pread(fd_, to, static_cast<size_t>(n), at);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                intact_ = false;
+                return false;
+            }
+            to += got;
+            at += got;
+            n -= got;
+        }
+        return true;
+    }
+    QByteArray bytes(long long at, long long n) {
+        if (at < 0 || n < 0 || at + n > size_ || n > std::numeric_limits<int>::max()) return {};
+        QByteArray b(static_cast<int>(n), Qt::Uninitialized);
+        return read(at, n, reinterpret_cast<unsigned char*>(b.data())) ? b : QByteArray();
+    }
+
+private:
+    int fd_ = -1;
+    long long size_ = -1;
+    bool intact_ = true;
+};
+
+// The bytes of [from, to) read once each, in order, a megabyte at a time, and
+// summed as they come; a window of the last megabyte stays readable.
+class Region {
+public:
+    Region(Pread& file, long long from, long long to) : file_(file), start_(from), end_(from), to_(to) {}
+
+    // Bytes [at, at + n) for n up to a megabyte, at no earlier than the
+    // window; null past the region's end or when the file fell short.
+    const unsigned char* bytes(long long at, long long n) {
+        if (at < start_ || at + n > to_) return nullptr;
+        while (at + n > end_)
+            if (!loadNext()) return nullptr;
+        return buffer_.data() + (at - start_);
+    }
+    // Reads the rest; false when the file fell short.
+    bool finish() {
+        while (end_ < to_)
+            if (!loadNext()) return false;
+        return true;
+    }
+    uint32_t crc() const { return static_cast<uint32_t>(crc_); }
+
+private:
+    static constexpr long long kChunk = 1 << 20;
+    bool loadNext() {
+        const long long n = std::min(kChunk, to_ - end_);
+        if (n <= 0) return false;
+        const long long keep = std::min<long long>(kChunk, end_ - start_);
+        buffer_.erase(buffer_.begin(), buffer_.end() - keep);
+        start_ = end_ - keep;
+        buffer_.resize(static_cast<size_t>(keep + n));
+        if (!file_.read(end_, n, buffer_.data() + keep)) return false;
+        crc_ = ::crc32(crc_, buffer_.data() + keep, static_cast<uInt>(n));
+        end_ += n;
+        return true;
+    }
+
+    Pread& file_;
+    long long start_, end_, to_;
+    std::vector<unsigned char> buffer_;
+    uLong crc_ = ::crc32(0, nullptr, 0);
+};
+
+uint32_t le32(const unsigned char* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+
+// The whole length of the ID3v2 tag whose ten-byte header is at p, its
+// footer included; 0 when p holds no such header.
+long long id3v2Length(const unsigned char* p) {
+    if (std::memcmp(p, "ID3", 3) != 0 || p[3] < 2 || p[3] > 4 || p[4] == 0xFF) return 0;
+    for (int i = 6; i < 10; ++i)
+        if (p[i] & 0x80) return 0;
+    const bool footer = p[3] == 4 && (p[5] & 0x10);
+    return 10 + syncsafe(p + 6) + (footer ? 10 : 0);
+}
+
+// The whole length of the APE tag whose 32-byte header or footer is at p: its
+// items and footer, and its header where it has one; 0 when p holds neither.
+long long apeLength(const unsigned char* p) {
+    if (std::memcmp(p, "APETAGEX", 8) != 0) return 0;
+    const long long size = le32(p + 12);  // items and footer
+    if (size < 32) return 0;
+    return size + ((le32(p + 20) & 0x80000000u) ? 32 : 0);
+}
+
+// The length of an ID3v2 tag or an APE tag (by its header) that starts at
+// `at` before `end`; 0 when none does.
+long long tagLengthAt(Region& region, long long at, long long end, unsigned char first) {
+    if (first == 'I' && at + 10 <= end) {
+        const unsigned char* p = region.bytes(at, 10);
+        return p ? id3v2Length(p) : 0;
+    }
+    if (first == 'A' && at + 32 <= end) {
+        const unsigned char* p = region.bytes(at, 32);
+        // A header says so in its flags; a footer here ends a tag that began earlier.
+        return p && (le32(p + 20) & 0x20000000u) ? apeLength(p) : 0;
+    }
+    return 0;
+}
+
 }  // namespace
 
 Mp4Layout ReadMp4Layout(const QString& path) {
@@ -373,61 +511,118 @@ MatroskaLayout ReadMatroskaLayout(const QString& path) {
 
 Mp3Layout ReadMp3Layout(const QString& path) {
     Mp3Layout out;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return out;
+    // Read rather than mapped: a mapped file that another program shortens
+    // faults on the first page past its new end.
+    Pread file(path);
+    if (!file.opened()) return out;
     out.readable = true;
-    // Mapped rather than read: an audio book runs to hundreds of megabytes.
-    long long n = f.size();
-    QByteArray copy;
-    const unsigned char* u = n > 0 ? f.map(0, n) : nullptr;
-    if (!u) {
-        copy = f.readAll();
-        u = reinterpret_cast<const unsigned char*>(copy.constData());
-        n = copy.size();
-    }
+    const long long n = file.size();
+    out.size = n;
     long long at = 0;
     // ID3v2 tags (sometimes more than one) before the audio.
-    while (at + 10 <= n && std::memcmp(u + at, "ID3", 3) == 0 && u[at + 3] >= 2 && u[at + 3] <= 4) {
-        const int major = u[at + 3];
-        const bool footer = major == 4 && (u[at + 5] & 0x10);
-        const long long tagSize = syncsafe(u + at + 6);
-        if (at + 10 + tagSize > n) return out;
+    for (;;) {
+        const QByteArray head = file.bytes(at, 10);
+        if (head.isEmpty()) break;
+        const auto* h = reinterpret_cast<const unsigned char*>(head.constData());
+        const long long length = id3v2Length(h);
+        if (length == 0) break;
+        if (at + length > n) {
+            if (!file.intact()) return {};
+            out.tagsWhole = false;
+            return out;
+        }
         out.id3v2 = true;
-        const bool unsynced = u[at + 5] & 0x80;
-        if (!unsynced) {
-            const QByteArray tag(reinterpret_cast<const char*>(u + at + 10), static_cast<int>(tagSize));
-            const auto types = pictureTypesIn(tag, major);
+        ++out.id3v2Tags;
+        if (!(h[5] & 0x80)) {  // not unsynchronised
+            const long long body = syncsafe(h + 6);
+            const QByteArray tag = file.bytes(at + 10, body);
+            if (tag.size() != body) return {};
+            const auto types = pictureTypesIn(tag, h[3]);
             out.pictureTypes.insert(out.pictureTypes.end(), types.begin(), types.end());
         }
-        at += 10 + tagSize + (footer ? 10 : 0);
+        at += length;
     }
-    if (n >= 128 && std::memcmp(u + n - 128, "TAG", 3) == 0) {
+    out.audioStart = at;
+
+    // Tags after the audio, peeled off from the end: ID3v1, then APE tags and
+    // ID3v2 tags with a footer in any order.
+    long long end = n;
+    if (end - at >= 128 && file.bytes(end - 128, 3) == "TAG") {
         out.id3v1 = true;
-        n -= 128;
+        end -= 128;
     }
+    for (;;) {
+        if (end - at >= 32) {
+            const QByteArray foot = file.bytes(end - 32, 32);
+            const long long length = foot.isEmpty() ? 0 : apeLength(reinterpret_cast<const unsigned char*>(foot.constData()));
+            if (length > 0 && end - length >= at) {
+                out.ape = true;
+                end -= length;
+                continue;
+            }
+        }
+        if (end - at >= 20) {
+            const QByteArray foot = file.bytes(end - 10, 10);
+            if (foot.startsWith("3DI")) {
+                QByteArray asHeader = foot;
+                asHeader.replace(0, 3, "ID3");
+                const long long length = id3v2Length(reinterpret_cast<const unsigned char*>(asHeader.constData()));
+                const QByteArray head = length > 0 && end - length >= at ? file.bytes(end - length, 10) : QByteArray();
+                if (!head.isEmpty() && id3v2Length(reinterpret_cast<const unsigned char*>(head.constData())) == length) {
+                    end -= length;
+                    continue;
+                }
+            }
+        }
+        break;
+    }
+    if (!file.intact()) return {};
+    out.trailingStart = end;
+
+    Region audio(file, at, end);
     bool first = true;
-    while (at + 4 <= n) {
-        const FrameInfo fi = frameOf(u + at);
+    while (at + 4 <= end) {
+        const unsigned char* h = audio.bytes(at, 4);
+        if (!h) break;
+        const FrameInfo fi = frameOf(h);
         if (fi.length == 0) {
-            ++at;  // not a frame: look for the next one
+            // A tag amid the audio is stepped over whole; one that runs past
+            // the end is the start of a tag the file was cut in.
+            const long long length = tagLengthAt(audio, at, end, h[0]);
+            if (length > 0 && at + length > end) {
+                out.tagsWhole = false;
+                break;
+            }
+            if (length > 0) {
+                out.ape = out.ape || h[0] == 'A';
+                at += length;
+            } else {
+                ++at;  // not a frame: look for the next one
+            }
             continue;
         }
-        if (at + fi.length > n) {
-            out.partialTail = n - at;
+        if (at + fi.length > end) {
+            out.partialTail = end - at;
             break;
         }
+        const unsigned char* u = audio.bytes(at, fi.length);
+        if (!u) break;
         bool header = false;
         if (first) {
-            const long long tagAt = at + 4 + fi.sideInfo;
-            header = (tagAt + 4 <= at + fi.length &&
+            const long long tagAt = 4 + fi.sideInfo;
+            header = (tagAt + 4 <= fi.length &&
                       (std::memcmp(u + tagAt, "Xing", 4) == 0 || std::memcmp(u + tagAt, "Info", 4) == 0)) ||
-                     (at + 40 <= at + fi.length && std::memcmp(u + at + 36, "VBRI", 4) == 0);
+                     (40 <= fi.length && std::memcmp(u + 36, "VBRI", 4) == 0);
             out.vbrHeader = header;
             first = false;
         }
         if (!header) ++out.frames;
         at += fi.length;
     }
+    Region trailing(file, end, n);
+    if (!audio.finish() || !trailing.finish() || !file.intact()) return {};
+    out.audioCrc = audio.crc();
+    out.trailingCrc = trailing.crc();
     return out;
 }
 

@@ -9,6 +9,7 @@
 // instead: a file that was cut off anywhere does not add up.
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 namespace probe {
@@ -52,18 +53,32 @@ struct MatroskaLayout {
 };
 MatroskaLayout ReadMatroskaLayout(const QString& path);
 
-// MP3: an optional ID3v2 tag, MPEG audio frames, an optional ID3v1 tag.
+// MP3: optional ID3v2 tags, MPEG audio frames, optional tags at the end (APE
+// tags, ID3v2 tags with a footer, an ID3v1 tag). A file that gets shorter
+// while it is read reads as not readable.
 struct Mp3Layout {
     bool readable = false;
     bool id3v2 = false;
+    int id3v2Tags = 0;              // ID3v2 tags in front of the audio
     std::vector<int> pictureTypes;  // one per APIC/PIC frame, in tag order
     bool id3v1 = false;
+    bool ape = false;
+    // No tag runs past the end of the file.
+    bool tagsWhole = true;
     // A Xing, Info or VBRI header frame opens the audio.
     bool vbrHeader = false;
     // Whole audio frames (the header frame not counted), and the bytes of a
     // frame cut short at the end (0 when the last frame is whole).
     long long frames = 0;
     long long partialTail = 0;
+    // The file's size; where the audio starts (after the ID3v2 tags in front)
+    // and where the tags at the end start; the CRC-32 of the bytes between
+    // and of the bytes after.
+    long long size = 0;
+    long long audioStart = 0;
+    long long trailingStart = 0;
+    uint32_t audioCrc = 0;
+    uint32_t trailingCrc = 0;
 };
 Mp3Layout ReadMp3Layout(const QString& path);
 

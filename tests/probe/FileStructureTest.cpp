@@ -1,12 +1,18 @@
 // Container layouts of files written by ffmpeg, whole and cut off.
 #include "probe/FileStructure.h"
 #include "support/Media.h"
+#include "support/TaggedMp3.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -137,6 +143,95 @@ TEST_F(Files, Mp3FramesTagsAndHeaderFrame) {
     EXPECT_GT(cut.partialTail, 0);
     ASSERT_TRUE(writeBytes(Path("noise.mp3"), QByteArray(5000, '\x11')));
     EXPECT_EQ(probe::ReadMp3Layout(Path("noise.mp3")).frames, 0);
+}
+
+TEST_F(Files, Mp3TagsAtTheEndAndFilesCutInsideThem) {
+    // The same audio by lame, bare and with ID3v2, APE and ID3v1 tags.
+    ASSERT_TRUE(media::MakeTaggedMp3(Path("bare.mp3"), 2, {4, {}, {}, false, false, false}));
+    ASSERT_TRUE(media::MakeTaggedMp3(Path("tags.mp3"), 2));
+    const probe::Mp3Layout bare = probe::ReadMp3Layout(Path("bare.mp3"));
+    EXPECT_FALSE(bare.id3v2 || bare.ape || bare.id3v1);
+    EXPECT_TRUE(bare.vbrHeader);
+    EXPECT_EQ(bare.audioStart, 0);
+    EXPECT_EQ(bare.trailingStart, bare.size);
+    const probe::Mp3Layout tags = probe::ReadMp3Layout(Path("tags.mp3"));
+    EXPECT_TRUE(tags.id3v2 && tags.ape && tags.id3v1 && tags.tagsWhole);
+    EXPECT_EQ(tags.id3v2Tags, 1);
+    EXPECT_EQ(tags.frames, bare.frames);
+    EXPECT_EQ(tags.partialTail, 0);
+    EXPECT_EQ(tags.trailingStart - tags.audioStart, bare.size);
+    EXPECT_EQ(tags.audioCrc, bare.audioCrc);
+    const QByteArray whole = bytesOf(Path("tags.mp3"));
+    EXPECT_EQ(tags.size, whole.size());
+    const long long apeAt = whole.lastIndexOf("APETAGEX", whole.size() - 128 - 33);  // its header
+    EXPECT_EQ(tags.trailingStart, apeAt);
+
+    // Cut inside the APE tag: once its header is there, it is seen cut off;
+    // with less of it, there is no APE tag at all (a read-back then misses
+    // it). Cut inside the ID3v1 tag, the APE tag is whole but the ID3v1 gone.
+    for (const long long at : {apeAt + 40, (apeAt + whole.size() - 128) / 2, whole.size() - 129}) {
+        SCOPED_TRACE(at);
+        EXPECT_FALSE(probe::ReadMp3Layout(Cut(Path("tags.mp3"), at, "cut.mp3")).tagsWhole);
+    }
+    const probe::Mp3Layout headless = probe::ReadMp3Layout(Cut(Path("tags.mp3"), apeAt + 5, "cut.mp3"));
+    EXPECT_FALSE(headless.ape);
+    EXPECT_EQ(headless.frames, bare.frames);
+    const probe::Mp3Layout noV1 = probe::ReadMp3Layout(Cut(Path("tags.mp3"), whole.size() - 50, "cut.mp3"));
+    EXPECT_TRUE(noV1.ape && noV1.tagsWhole);
+    EXPECT_FALSE(noV1.id3v1);
+    EXPECT_EQ(noV1.frames, bare.frames);
+
+    // An ID3v2 tag after the audio, without and with a footer, whole and cut.
+    const QByteArray tag = whole.left(static_cast<int>(tags.audioStart));
+    QByteArray footed = tag;
+    footed[5] = static_cast<char>(footed[5] | 0x10);
+    footed += "3DI" + footed.mid(3, 7);
+    const QByteArray audio = bytesOf(Path("bare.mp3"));
+    for (const QByteArray& end : {tag, footed}) {
+        SCOPED_TRACE(end.size() - tag.size());
+        ASSERT_TRUE(writeBytes(Path("end.mp3"), audio + end));
+        const probe::Mp3Layout l = probe::ReadMp3Layout(Path("end.mp3"));
+        EXPECT_TRUE(l.tagsWhole);
+        EXPECT_FALSE(l.id3v2);
+        EXPECT_EQ(l.frames, bare.frames);
+        EXPECT_EQ(l.partialTail, 0);
+        EXPECT_EQ(l.trailingStart, end == footed ? audio.size() : audio.size() + end.size());
+        for (const long long at : {audio.size() + 12LL, audio.size() + end.size() / 2LL, audio.size() + end.size() - 1LL}) {
+            SCOPED_TRACE(at);
+            EXPECT_FALSE(probe::ReadMp3Layout(Cut(Path("end.mp3"), at, "cut.mp3")).tagsWhole);
+        }
+    }
+}
+
+TEST_F(Files, AnMp3ShortenedWhileItIsReadIsNeverAFault) {
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=duration=60", "-c:a", "libmp3lame", "-b:a", "320k",
+                               Path("long.mp3")}));
+    const QByteArray whole = bytesOf(Path("long.mp3"));
+    const probe::Mp3Layout full = probe::ReadMp3Layout(Path("long.mp3"));
+    ASSERT_TRUE(full.readable);
+    ASSERT_GT(full.size, 2 << 20);
+    // Another program cuts the file to a third and writes it again, over and
+    // over: every byte there is to read is the file's own.
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        const QByteArray name = QFile::encodeName(Path("long.mp3"));
+        for (int i = 0; i < 200; ++i) {
+            EXPECT_EQ(::truncate(name.constData(), whole.size() / 3), 0);
+            EXPECT_TRUE(writeBytes(Path("long.mp3"), whole));
+        }
+        done = true;
+    });
+    int reads = 0;
+    while (!done) {
+        const probe::Mp3Layout l = probe::ReadMp3Layout(Path("long.mp3"));
+        ++reads;
+        if (l.readable && l.size == full.size) {
+            EXPECT_EQ(l.audioCrc, full.audioCrc);
+            EXPECT_EQ(l.frames, full.frames);
+        }
+    }
+    other.join();
+    EXPECT_GT(reads, 0);
 }
 
 TEST_F(Files, TheVideoTracksTimeBaseAndDecoderConfiguration) {
