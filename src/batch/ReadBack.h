@@ -6,7 +6,9 @@
 // only a header has a size too. An attempt counts only when its output opens,
 // holds the source's streams (same kinds, same number), lasts as long as the
 // source (or the trimmed length), adds up to its last byte by its container's
-// own layout, and holds exactly one cover by its container's mechanism.
+// own layout, and holds exactly one cover by its container's mechanism. An
+// MP4, QuickTime or Matroska result also keeps the source's creation time,
+// its chapters (unless trimmed) and its attachments other than covers.
 //
 //   const readback::Facts source = readback::Read(sourcePath, mechanism);
 //   ... the encoder writes output ...
