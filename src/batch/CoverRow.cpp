@@ -180,6 +180,13 @@ void CoverRow::PrepareContainer(covercmd::Inputs& in) {
             if (container::IsCoverAttachmentName(a.name)) in.dropAttachments << a.name;
         in.reattach = extractPictures(s_.SourceFile, source_.matroska, run_.options.programFolder);
         break;
+    case container::Mechanism::Mp4:
+    case container::Mechanism::QuickTime:
+        in.dropStreams = source_.mp4.chapterTracks;
+        in.dropStreams.insert(in.dropStreams.end(), source_.mp4.timecodeTracks.begin(),
+                              source_.mp4.timecodeTracks.end());
+        in.faststart = source_.mp4.moovFirst;
+        break;
     case container::Mechanism::Mp3:
         in.keepId3v1 = source_.mp3.id3v1;
         in.writeVbrHeader = source_.mp3.vbrHeader;

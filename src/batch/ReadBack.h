@@ -8,7 +8,9 @@
 // source (or the trimmed length), adds up to its last byte by its container's
 // own layout, and holds exactly one cover by its container's mechanism. An
 // MP3 also keeps every other ID3v2 frame and, untrimmed, every byte after its
-// ID3v2 tag; trimmed, the tags at its end.
+// ID3v2 tag; trimmed, the tags at its end. An
+// MP4, QuickTime or Matroska result also keeps the source's creation time,
+// its chapters (unless trimmed) and its attachments other than covers.
 //
 //   const readback::Facts source = readback::Read(sourcePath, mechanism);
 //   ... the encoder writes output ...

@@ -138,6 +138,180 @@ VideoTrack videoTrackIn(const QByteArray& moov) {
     return v;
 }
 
+// The movie header's creation time, as the demuxer reads it: seconds since
+// 1904, or since 1970 from writers that got the epoch wrong.
+long long creationTimeIn(const QByteArray& moov, const std::vector<Box>& top) {
+    const Box* mvhd = find(top, "mvhd");
+    if (!mvhd || mvhd->end - mvhd->payload < 12) return 0;
+    const char* p = moov.constData() + mvhd->payload;
+    long long t = 0;
+    if (p[0] == 1) {
+        if (mvhd->end - mvhd->payload < 12) return 0;
+        t = static_cast<long long>(be64(p + 4));
+    } else {
+        t = be32(p + 4);
+    }
+    constexpr long long kFrom1904 = 2082844800LL;
+    return t >= kFrom1904 ? t - kFrom1904 : t;
+}
+
+// Entries of a Nero chapter list (moov/udta/chpl).
+int chplEntriesIn(const QByteArray& moov, const std::vector<Box>& top) {
+    const Box* udta = find(top, "udta");
+    if (!udta) return 0;
+    const std::vector<Box> inUdta = childrenOf(moov, udta->payload, udta->end);
+    const Box* chpl = find(inUdta, "chpl");
+    if (!chpl) return 0;
+    if (chpl->end - chpl->payload < 5) return 0;
+    const auto* u = reinterpret_cast<const unsigned char*>(moov.constData());
+    const long long at = chpl->payload + (u[chpl->payload] ? 8 : 4);  // version 1 has 4 more bytes
+    return at < chpl->end ? u[at] : 0;
+}
+
+// What the layout needs of one track.
+struct TrackTables {
+    uint32_t id = 0;
+    QByteArray handler;
+    std::vector<uint32_t> chapterRefs;  // tref/chap
+    long long samples = 0;
+    long long sampleBytes = 0;
+    std::vector<long long> chunkOffsets;
+    bool readable = true;  // the tables fit their boxes
+};
+
+TrackTables tablesOf(const QByteArray& moov, const Box& trak) {
+    TrackTables t;
+    const char* d = moov.constData();
+    const std::vector<Box> inTrak = childrenOf(moov, trak.payload, trak.end);
+    if (const Box* tkhd = find(inTrak, "tkhd")) {
+        const long long at = tkhd->payload + (d[tkhd->payload] == 1 ? 20 : 12);
+        if (at + 4 <= tkhd->end) t.id = be32(d + at);
+    }
+    if (const Box* tref = find(inTrak, "tref"))
+        for (const Box& r : childrenOf(moov, tref->payload, tref->end))
+            if (r.type == "chap")
+                for (long long at = r.payload; at + 4 <= r.end; at += 4) t.chapterRefs.push_back(be32(d + at));
+    const Box* mdia = find(inTrak, "mdia");
+    if (!mdia) return t;
+    const std::vector<Box> inMdia = childrenOf(moov, mdia->payload, mdia->end);
+    if (const Box* hdlr = find(inMdia, "hdlr"); hdlr && hdlr->end - hdlr->payload >= 12)
+        t.handler = QByteArray(d + hdlr->payload + 8, 4);
+    const Box* minf = find(inMdia, "minf");
+    const std::vector<Box> inMinf = minf ? childrenOf(moov, minf->payload, minf->end) : std::vector<Box>();
+    const Box* stbl = find(inMinf, "stbl");
+    if (!stbl) return t;
+    const std::vector<Box> inStbl = childrenOf(moov, stbl->payload, stbl->end);
+    if (const Box* stsz = find(inStbl, "stsz")) {
+        // version and flags, the common size, the count, then sizes when none is common
+        if (stsz->payload + 12 > stsz->end) return t.readable = false, t;
+        const long long common = be32(d + stsz->payload + 4);
+        t.samples = be32(d + stsz->payload + 8);
+        if (common != 0) {
+            t.sampleBytes = common * t.samples;
+        } else if (stsz->payload + 12 + 4 * t.samples > stsz->end) {
+            t.readable = false;
+        } else {
+            for (long long i = 0; i < t.samples; ++i) t.sampleBytes += be32(d + stsz->payload + 12 + 4 * i);
+        }
+    } else if (const Box* stz2 = find(inStbl, "stz2")) {
+        if (stz2->payload + 12 > stz2->end) return t.readable = false, t;
+        const int bits = static_cast<unsigned char>(d[stz2->payload + 7]);
+        t.samples = be32(d + stz2->payload + 8);
+        const auto* u = reinterpret_cast<const unsigned char*>(d + stz2->payload + 12);
+        if ((bits != 4 && bits != 8 && bits != 16) || stz2->payload + 12 + (t.samples * bits + 7) / 8 > stz2->end)
+            return t.readable = false, t;
+        for (long long i = 0; i < t.samples; ++i)
+            t.sampleBytes += bits == 16 ? (u[2 * i] << 8 | u[2 * i + 1])
+                             : bits == 8 ? u[i]
+                                         : (i % 2 ? u[i / 2] & 15 : u[i / 2] >> 4);
+    }
+    for (const char* type : {"stco", "co64"}) {
+        const Box* co = find(inStbl, type);
+        if (!co) continue;
+        const int width = type[1] == 'o' ? 8 : 4;
+        if (co->payload + 8 > co->end) return t.readable = false, t;
+        const long long n = be32(d + co->payload + 4);
+        if (co->payload + 8 + width * n > co->end) return t.readable = false, t;
+        for (long long i = 0; i < n; ++i) {
+            const char* e = d + co->payload + 8 + width * i;
+            t.chunkOffsets.push_back(width == 8 ? static_cast<long long>(be64(e)) : be32(e));
+        }
+    }
+    return t;
+}
+
+// What the movie box says about the tracks and the file.
+struct MovieFacts {
+    std::vector<TrackTables> tracks;
+    bool fragmented = false;  // it announces movie fragments (mvex)
+};
+
+MovieFacts movieFactsIn(const QByteArray& moov, const std::vector<Box>& top, Mp4Layout& out) {
+    MovieFacts m;
+    for (const Box& b : top) {
+        if (b.type == "trak") m.tracks.push_back(tablesOf(moov, b));
+        if (b.type == "mvex") m.fragmented = true;
+    }
+    std::vector<uint32_t> chapterIds;
+    for (const TrackTables& t : m.tracks) chapterIds.insert(chapterIds.end(), t.chapterRefs.begin(), t.chapterRefs.end());
+    int trackChapters = 0;
+    for (int i = 0; i < static_cast<int>(m.tracks.size()); ++i) {
+        const TrackTables& t = m.tracks[i];
+        // A chapter track of pictures is read as pictures, not as chapters.
+        if (t.handler != "vide" && std::find(chapterIds.begin(), chapterIds.end(), t.id) != chapterIds.end()) {
+            out.chapterTracks.push_back(i);
+            if (out.chapterTracks.size() == 1) trackChapters = static_cast<int>(t.samples);
+        }
+        if (t.handler == "tmcd") out.timecodeTracks.push_back(i);
+    }
+    out.chapters = std::max(trackChapters, chplEntriesIn(moov, top));
+    out.creationTime = creationTimeIn(moov, top);
+    return m;
+}
+
+// Each track's chunks start inside a media data box, and all samples fit in
+// them: a file cut right after a leading movie box has no media at all.
+bool mediaInside(const MovieFacts& m, const std::vector<std::pair<long long, long long>>& mdats) {
+    long long room = 0, needed = 0;
+    for (const auto& [from, to] : mdats) room += to - from;
+    for (const TrackTables& t : m.tracks) {
+        if (!t.readable) return false;
+        needed += t.sampleBytes;
+        for (const long long o : t.chunkOffsets) {
+            const auto inside = [o](const std::pair<long long, long long>& r) { return o >= r.first && o <= r.second; };
+            if (std::none_of(mdats.begin(), mdats.end(), inside)) return false;
+        }
+    }
+    return needed <= room;
+}
+
+// A fragmented file proves itself whole only by its closing fragment index
+// (mfra): it comes last, its mfro states its size, and every fragment it
+// lists starts a moof box of the file.
+bool fragmentIndexHolds(const QByteArray& mfra, const std::vector<long long>& moofs) {
+    const std::vector<Box> inMfra = childrenOf(mfra, 8, mfra.size());
+    if (inMfra.empty() || inMfra.back().type != "mfro" || inMfra.back().end - inMfra.back().payload < 8 ||
+        be32(mfra.constData() + inMfra.back().payload + 4) != static_cast<uint32_t>(mfra.size()))
+        return false;
+    const auto* u = reinterpret_cast<const unsigned char*>(mfra.constData());
+    for (const Box& tfra : inMfra) {
+        if (tfra.type != "tfra") continue;
+        if (tfra.payload + 16 > tfra.end) return false;
+        const bool wide = u[tfra.payload] == 1;
+        const uint32_t sizes = be32(mfra.constData() + tfra.payload + 8);
+        const long long tail = ((sizes >> 4) & 3) + ((sizes >> 2) & 3) + (sizes & 3) + 3;
+        const long long n = be32(mfra.constData() + tfra.payload + 12);
+        const long long entry = (wide ? 16 : 8) + tail;
+        if (tfra.payload + 16 + n * entry > tfra.end) return false;
+        for (long long i = 0; i < n; ++i) {
+            const char* e = mfra.constData() + tfra.payload + 16 + i * entry;
+            const long long moof = wide ? static_cast<long long>(be64(e + 8)) : be32(e + 4);
+            if (!std::binary_search(moofs.begin(), moofs.end(), moof)) return false;
+        }
+    }
+    return true;
+}
+
 // ------------------------------------------------------------- Matroska
 
 constexpr uint32_t kEbml = 0x1A45DFA3;
@@ -151,6 +325,11 @@ constexpr uint32_t kTracks = 0x1654AE6B;
 constexpr uint32_t kTrackEntry = 0xAE;
 constexpr uint32_t kTrackType = 0x83;
 constexpr uint32_t kCodecPrivate = 0x63A2;
+constexpr uint32_t kInfo = 0x1549A966;
+constexpr uint32_t kDateUtc = 0x4461;
+constexpr uint32_t kChapters = 0x1043A770;
+constexpr uint32_t kEditionEntry = 0x45B9;
+constexpr uint32_t kChapterAtom = 0xB6;
 constexpr uint32_t kVoid = 0xEC;
 constexpr uint32_t kCrc32 = 0xBF;
 
@@ -246,6 +425,49 @@ VideoTrack videoTrackIn(QFile& f, const Element& tracks) {
         at = entry.end();
     }
     return v;
+}
+
+// The children of a master element, each whole inside it; false when one
+// does not fit.
+template <typename Visit>
+bool eachChild(QFile& f, const Element& parent, Visit visit) {
+    for (long long at = parent.payload; at < parent.end();) {
+        Element e;
+        if (!elementAt(f, at, e) || e.size < 0 || e.end() > parent.end()) return false;
+        visit(e);
+        at = e.end();
+    }
+    return true;
+}
+
+// DateUTC: nanoseconds since 2001-01-01, as seconds since 1970.
+void dateIn(QFile& f, const Element& info, MatroskaLayout& out) {
+    eachChild(f, info, [&](const Element& e) {
+        if (e.id != kDateUtc || e.size != 8) return;
+        const QByteArray b = readAt(f, e.payload, 8);
+        if (b.size() != 8) return;
+        const long long ns = static_cast<long long>(be64(b.constData()));
+        const long long s = ns / 1000000000LL - (ns % 1000000000LL < 0 ? 1 : 0);
+        out.hasDate = true;
+        out.date = s + 978307200LL;
+    });
+}
+
+int atomsIn(QFile& f, const Element& parent, int depth) {
+    int n = 0;
+    if (depth > 16) return 0;
+    eachChild(f, parent, [&](const Element& e) {
+        if (e.id == kChapterAtom) n += 1 + atomsIn(f, e, depth + 1);
+    });
+    return n;
+}
+
+int chaptersIn(QFile& f, const Element& chapters) {
+    int n = 0;
+    eachChild(f, chapters, [&](const Element& e) {
+        if (e.id == kEditionEntry) n += atomsIn(f, e, 0);
+    });
+    return n;
 }
 
 // ------------------------------------------------------------------ MP3
@@ -462,24 +684,49 @@ Mp4Layout ReadMp4Layout(const QString& path) {
     if (!f.open(QIODevice::ReadOnly)) return out;
     out.readable = true;
     const long long size = f.size();
-    bool moov = false;
+    bool moov = false, movieRead = false, mdatSeen = false;
+    MovieFacts movie;
+    std::vector<std::pair<long long, long long>> mdats;
+    std::vector<long long> moofs;
+    Box last;
+    QByteArray mfra;
     long long at = 0;
     while (at < size) {
-        // A box that runs past the end means the file was cut off.
-        const QByteArray h = readAt(f, at, qMin<long long>(16, size - at));
+        // A box that runs past the end means the file was cut off; a read
+        // that comes back short, that it shrank while being read.
+        const long long want = qMin<long long>(16, size - at);
+        const QByteArray h = readAt(f, at, want);
         Box b;
-        if (!boxAt(h, 0, size - at, b)) return out;
+        if (h.size() != want || !boxAt(h, 0, size - at, b)) return out;
+        b = {b.type, at, at + (b.payload - b.start), at + (b.end - b.start)};
         if (b.type == "moov") {
             moov = true;
+            out.moovFirst = !mdatSeen;
             if (b.end - b.start <= (64 << 20)) {
                 const QByteArray box = readAt(f, at, b.end - b.start);
+                if (box.isEmpty()) return out;
                 out.covers = coversIn(box);
                 out.video = videoTrackIn(box);
+                movie = movieFactsIn(box, childrenOf(box, 8, box.size()), out);
+                movieRead = true;
             }
         }
-        at += b.end - b.start;
+        if (b.type == "mdat") {
+            mdatSeen = true;
+            mdats.emplace_back(b.payload, b.end);
+        }
+        if (b.type == "moof") moofs.push_back(b.start);
+        if (b.type == "mfra" && b.end - b.start <= (16 << 20)) {
+            mfra = readAt(f, at, b.end - b.start);
+            if (mfra.isEmpty()) return out;
+        }
+        last = b;
+        at = b.end;
     }
-    out.complete = moov && at == size;
+    bool whole = moov && at == size;
+    if (whole && movieRead) whole = mediaInside(movie, mdats);
+    if (whole && movie.fragmented) whole = last.type == "mfra" && !mfra.isEmpty() && fragmentIndexHolds(mfra, moofs);
+    out.complete = whole;
     return out;
 }
 
@@ -503,6 +750,8 @@ MatroskaLayout ReadMatroskaLayout(const QString& path) {
         }
         if (e.id == kAttachments) out.attachments = attachmentsIn(f, e);
         if (e.id == kTracks && !out.video.found) out.video = videoTrackIn(f, e);
+        if (e.id == kInfo) dateIn(f, e, out);
+        if (e.id == kChapters) out.chapters += chaptersIn(f, e);
         at = e.end();
     }
     out.complete = segment.size >= 0 && segment.end() == size && filled && at == end;

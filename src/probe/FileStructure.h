@@ -27,11 +27,23 @@ struct VideoTrack {
 // MP4 and QuickTime: top-level boxes from the first byte to the last.
 struct Mp4Layout {
     bool readable = false;
-    // The boxes chain exactly to the end of the file and a movie box exists.
+    // The boxes chain exactly to the end of the file, a movie box exists and
+    // its tracks' data lies in the file's media data boxes; a fragmented file
+    // also ends with its fragment index, and every fragment it lists is there.
     bool complete = false;
     // Pictures in the item list's cover entry (moov/udta/meta/ilst/covr).
     int covers = 0;
     VideoTrack video;
+    // The movie header's creation time in seconds since 1970 (0: not set).
+    long long creationTime = 0;
+    // Chapters: the entries of the chapter track or of a Nero chapter list.
+    int chapters = 0;
+    // The movie box comes before the first media data box (faststart).
+    bool moovFirst = false;
+    // Tracks by their place among the movie's tracks (the demuxer's stream
+    // index): the chapter text tracks, and the timecode tracks.
+    std::vector<int> chapterTracks;
+    std::vector<int> timecodeTracks;
 };
 Mp4Layout ReadMp4Layout(const QString& path);
 
@@ -50,6 +62,11 @@ struct MatroskaLayout {
     bool complete = false;
     std::vector<MatroskaAttachment> attachments;
     VideoTrack video;
+    // The segment's DateUTC, in seconds since 1970, when it states one.
+    bool hasDate = false;
+    long long date = 0;
+    // Chapter atoms of every edition, nested ones included.
+    int chapters = 0;
 };
 MatroskaLayout ReadMatroskaLayout(const QString& path);
 

@@ -254,3 +254,37 @@ TEST(ReadBack, AJoinLastsTheFilmPlusTheHeadAndKeepsItsSync) {
     unstated.duration = 0;
     EXPECT_FALSE(readback::Judge(source, joined(0.5, 0.5, 0.5), openingclip::JoinExpectation(unstated, unstated, 0)));
 }
+
+TEST(ReadBack, TheCreationTimeAndTheChaptersComeThrough) {
+    for (const Mechanism m : {Mechanism::Mp4, Mechanism::QuickTime, Mechanism::Matroska}) {
+        SCOPED_TRACE(int(m));
+        Facts source = Video(m);
+        source.mp4.creationTime = 1620284889;
+        source.mp4.chapters = 2;
+        source.matroska.hasDate = true;
+        source.matroska.date = 1620284889;
+        source.matroska.chapters = 2;
+        const Facts good = WithCover(source);
+        EXPECT_TRUE(readback::Judge(source, good, Lasting(10)));
+
+        Facts f = good;
+        f.mp4.creationTime = f.matroska.date = 0;  // the date wiped
+        f.matroska.hasDate = m != Mechanism::Matroska;
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+        f = good;
+        f.mp4.creationTime += 3600;
+        f.matroska.date += 3600;
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+        for (const int chapters : {0, 1, 4}) {
+            f = good;
+            f.mp4.chapters = f.matroska.chapters = chapters;
+            EXPECT_FALSE(readback::Judge(source, f, Lasting(10))) << chapters;
+            // A trim may cut chapters away; the date stays all the same.
+            Expectation trimmed = Lasting(10);
+            trimmed.trimmed = true;
+            EXPECT_TRUE(readback::Judge(source, f, trimmed)) << chapters;
+            f.mp4.creationTime = f.matroska.date = 5;
+            EXPECT_FALSE(readback::Judge(source, f, trimmed)) << chapters;
+        }
+    }
+}

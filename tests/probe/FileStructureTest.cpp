@@ -283,3 +283,107 @@ TEST_F(Files, HevcParameterSetsAreComparedWithoutTheirSei) {
     for (int n : {0, 10, 23, 30, static_cast<int>(a.size()) - 1})
         EXPECT_TRUE(probe::ReadHevcParameterSets(a.left(n)).units.empty()) << n;
 }
+
+namespace {
+
+uint32_t be32At(const QByteArray& b, long long at) {
+    const auto* u = reinterpret_cast<const unsigned char*>(b.constData() + at);
+    return (uint32_t(u[0]) << 24) | (uint32_t(u[1]) << 16) | (uint32_t(u[2]) << 8) | uint32_t(u[3]);
+}
+
+// Where each top-level box of an MP4 starts, by type.
+std::vector<std::pair<QByteArray, long long>> topBoxes(const QByteArray& b) {
+    std::vector<std::pair<QByteArray, long long>> boxes;
+    for (long long at = 0; at + 8 <= b.size() && be32At(b, at) >= 8; at += be32At(b, at))
+        boxes.emplace_back(b.mid(static_cast<int>(at) + 4, 4), at);
+    return boxes;
+}
+
+// kVideo with the chapters of `meta` (ffmpeg's metadata file) and a creation
+// date.
+QStringList datedVideo(const QString& meta) {
+    QStringList args = kVideo;
+    const int codecs = static_cast<int>(args.indexOf("-c:v"));
+    const QStringList inputs{"-f", "ffmetadata", "-i", meta};
+    for (int i = 0; i < inputs.size(); ++i) args.insert(codecs + i, inputs[i]);
+    return args << "-map" << "0" << "-map" << "1" << "-map_chapters" << "2" << "-metadata"
+                << "creation_time=2021-05-06T07:08:09Z";
+}
+
+// Two chapters and a title for ffmpeg's metadata input.
+const char* kChapters =
+    ";FFMETADATA1\ntitle=Film\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=One\n"
+    "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\ntitle=Two\n";
+
+}  // namespace
+
+TEST_F(Files, Mp4DateChaptersAndTheTracksTheWriterMakesAnew) {
+    ASSERT_TRUE(writeBytes(Path("meta.txt"), kChapters));
+    ASSERT_TRUE(media::Ffmpeg(datedVideo(Path("meta.txt")) + QStringList{"-movflags", "+faststart", Path("fast.mp4")}));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{"-timecode", "01:02:03:04", Path("tc.mov")}));
+    const probe::Mp4Layout fast = probe::ReadMp4Layout(Path("fast.mp4"));
+    EXPECT_TRUE(fast.complete);
+    EXPECT_TRUE(fast.moovFirst);
+    EXPECT_EQ(fast.creationTime, 1620284889);
+    EXPECT_EQ(fast.chapters, 2);
+    EXPECT_EQ(fast.chapterTracks, std::vector<int>{2});  // after the video and the sound
+    EXPECT_TRUE(fast.timecodeTracks.empty());
+    const probe::Mp4Layout tc = probe::ReadMp4Layout(Path("tc.mov"));
+    EXPECT_TRUE(tc.complete);
+    EXPECT_FALSE(tc.moovFirst);
+    EXPECT_EQ(tc.creationTime, 0);
+    EXPECT_EQ(tc.chapters, 0);
+    EXPECT_TRUE(tc.chapterTracks.empty());
+    EXPECT_EQ(tc.timecodeTracks, std::vector<int>{2});
+
+    // Cut right after the leading movie box, or inside the media after it:
+    // the boxes chain, the media is missing.
+    const QByteArray bytes = bytesOf(Path("fast.mp4"));
+    long long moovEnd = 0;
+    for (const auto& [type, at] : topBoxes(bytes))
+        if (type == "moov") moovEnd = at + be32At(bytes, at);
+    ASSERT_GT(moovEnd, 0);
+    for (const long long at : {moovEnd, moovEnd + 8, moovEnd + 100}) {
+        SCOPED_TRACE(at);
+        EXPECT_FALSE(probe::ReadMp4Layout(Cut(Path("fast.mp4"), at, "cut.mp4")).complete);
+    }
+    // An empty media box of the right size where the media was.
+    QByteArray hollow = bytes.left(static_cast<int>(moovEnd));
+    hollow += QByteArray("\0\0\0\x08" "mdat", 8);
+    ASSERT_TRUE(writeBytes(Path("hollow.mp4"), hollow));
+    EXPECT_FALSE(probe::ReadMp4Layout(Path("hollow.mp4")).complete);
+}
+
+TEST_F(Files, AFragmentedMp4IsWholeOnlyWithEveryFragmentItsIndexLists) {
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{"-movflags", "frag_keyframe", "-frag_duration", "400000",
+                                                   "-g", "10", Path("frag.mp4")}));
+    EXPECT_TRUE(probe::ReadMp4Layout(Path("frag.mp4")).complete);
+    const QByteArray bytes = bytesOf(Path("frag.mp4"));
+    std::vector<long long> cuts;  // at a fragment's start, and before the index
+    for (const auto& [type, at] : topBoxes(bytes))
+        if (type == "moof" || type == "mfra") cuts.push_back(at);
+    ASSERT_GE(cuts.size(), 3u);
+    for (const long long at : cuts) {
+        SCOPED_TRACE(at);
+        EXPECT_FALSE(probe::ReadMp4Layout(Cut(Path("frag.mp4"), at, "cut.mp4")).complete);
+    }
+    // A fragment taken out of the middle: the index lists a box that is gone.
+    const long long first = cuts[0], second = cuts[1];
+    QByteArray holed = bytes.left(static_cast<int>(first)) + bytes.mid(static_cast<int>(second));
+    ASSERT_TRUE(writeBytes(Path("holed.mp4"), holed));
+    EXPECT_FALSE(probe::ReadMp4Layout(Path("holed.mp4")).complete);
+}
+
+TEST_F(Files, MatroskaDateAndChapters) {
+    ASSERT_TRUE(writeBytes(Path("meta.txt"), kChapters));
+    ASSERT_TRUE(media::Ffmpeg(datedVideo(Path("meta.txt")) << Path("dated.mkv")));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{Path("plain.mkv")}));
+    const probe::MatroskaLayout dated = probe::ReadMatroskaLayout(Path("dated.mkv"));
+    EXPECT_TRUE(dated.complete);
+    EXPECT_TRUE(dated.hasDate);
+    EXPECT_EQ(dated.date, 1620284889);
+    EXPECT_EQ(dated.chapters, 2);
+    const probe::MatroskaLayout plain = probe::ReadMatroskaLayout(Path("plain.mkv"));
+    EXPECT_FALSE(plain.hasDate);
+    EXPECT_EQ(plain.chapters, 0);
+}
