@@ -323,6 +323,16 @@ TEST(EndToEnd, CoversTakeTheShownShapeAndAudioFilesThePicturesOwn) {
     EXPECT_EQ(StreamSize(w.Path("portrait.mp4"), false), QSize(640, 360));  // the film itself untouched
     EXPECT_EQ(media::CountAttachedPictures(w.Path("song.m4a")), 1);
     EXPECT_EQ(StreamSize(w.Path("song.m4a"), true), QSize(200, 200));
+
+    // Re-encoded to a size relative to the video: the audio file, which has
+    // none, keeps the picture's shape rather than the row before's size.
+    w.form().ChOther->setChecked(true);
+    w.form().CmbSize->SetText("?x320");
+    w.Run();
+    for (int row = 1; row <= 3; ++row) EXPECT_TRUE(w.Status(row).startsWith("Ok！")) << row;
+    EXPECT_EQ(StreamSize(w.Path("wide.mp4"), false), QSize(570, 320));
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("song.m4a")), 1);
+    EXPECT_EQ(StreamSize(w.Path("song.m4a"), true), QSize(200, 200));
 }
 
 TEST(EndToEnd, MissingCoverFailsTheRowAndTheNextStillRuns) {
