@@ -120,8 +120,19 @@ void CoverRow::PrepareCoverAndOptions() {
     } else {
         s_.CommandCover = run_.options.TextCoverOn() ? s_.TextCoverFile : s_.GrabbedFrameFile;
     }
-    if (const auto options = BuildEncodeOptions(run_.options.encode, EncodeProbes::ForFile(s_.SourceFile)))
-        s_.EncodeOptions = *options;
+    const EncodeProbes probes = EncodeProbes::ForFile(s_.SourceFile);
+    std::optional<QString> options = BuildEncodeOptions(run_.options.encode, probes);
+    if (!options) {
+        // A size or rate relative to a video this file does not have (an
+        // audio file's) is kept as the file's own, never taken over from the
+        // row before.
+        EncodeControls own = run_.options.encode;
+        own.sizeIndex = 0;
+        own.sizeText.clear();
+        own.vbitIndex = 0;
+        options = BuildEncodeOptions(own, probes);
+    }
+    if (options) s_.EncodeOptions = *options;
 }
 
 void CoverRow::ScaleCover(int width, int height) {

@@ -46,10 +46,22 @@ size_t onWrite(char* data, size_t size, size_t count, void* user) {
     return ctx->capped ? 0 : static_cast<size_t>(n);
 }
 
+// Time the caller holds the transfer (its window turns, a question open over
+// the window) is no silence of the line: nothing can be read meanwhile.
+template <typename Turn>
+bool callerTurn(Context& ctx, Turn&& turn) {
+    const Clock::time_point start = Clock::now();
+    const bool goOn = turn();
+    ctx.lastActivity += Clock::now() - start;
+    return goOn;
+}
+
 int onProgress(void* user, curl_off_t dltotal, curl_off_t dlnow, curl_off_t, curl_off_t) {
     auto* ctx = static_cast<Context*>(user);
     if (ctx->aborted) return 1;
-    if (ctx->options->progress && !ctx->options->progress(dlnow, dltotal)) ctx->aborted = true;
+    if (ctx->options->progress &&
+        !callerTurn(*ctx, [&] { return ctx->options->progress(dlnow, dltotal); }))
+        ctx->aborted = true;
     return ctx->aborted ? 1 : 0;
 }
 
@@ -121,7 +133,7 @@ TransferResult RunTransfer(const TransferOptions& options, PartFile& file) {
             break;
         }
         curl_multi_poll(multi, nullptr, 0, 50, nullptr);
-        if (options.idle && !options.idle()) {
+        if (options.idle && !callerTurn(ctx, options.idle)) {
             ctx.aborted = true;
             break;
         }

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 
 void KorsDLHost::YieldOnce() { QCoreApplication::processEvents(); }
 
@@ -26,7 +27,7 @@ std::optional<bool> KorsDL::StartTheStinkinDownLoad(const QString& File2DownLoad
         return OnProgress(dlstatus::As32(received), total > 0 ? dlstatus::As32(total) : 0) && !binding.abort;
     };
     opt.idle = [&] {
-        host_.YieldOnce();
+        HostTurn();
         return !binding.abort;
     };
 
@@ -81,16 +82,28 @@ bool KorsDL::OnProgress(qint32 ulProgress, qint32 ulProgressMax) {
         if (ulProgress != lastBytes_) {
             lastBytes_ = ulProgress;
             if (timeOutCur_) timeOutCur_ = now;
+            heldMs_ = 0;
         }
-        if (!timeOutCur_) timeOutCur_ = now;
-        else if (now - *timeOutCur_ > wait_) host_.EchoCancelRequest();
+        if (!timeOutCur_) {
+            timeOutCur_ = now;
+            heldMs_ = 0;
+        } else if (now - *timeOutCur_ - heldMs_ / 1000 > wait_) {
+            host_.EchoCancelRequest();
+        }
     } else {
         emit KorDLProg(ulProgress, ulProgressMax);
         host_.SetProgressBar1(dlstatus::ProgressFraction(ulProgress, ulProgressMax));
         host_.SetLabel1(dlstatus::ProgressText(ulProgress, ulProgressMax));
     }
-    host_.YieldOnce();
+    HostTurn();
     return binding_ != nullptr && !binding_->abort;
+}
+
+void KorsDL::HostTurn() {
+    QElapsedTimer held;
+    held.start();
+    host_.YieldOnce();
+    heldMs_ += held.elapsed();
 }
 
 void KorsDL::OnStopBinding(qint32 hresult) {

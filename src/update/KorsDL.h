@@ -80,4 +80,10 @@ private:
     // report without a total.
     std::optional<qint64> timeOutCur_;
     qint32 lastBytes_ = 0;
+    // Milliseconds of that wait spent in the window's turns (a question open
+    // over it): they do not count as waiting.
+    qint64 heldMs_ = 0;
+
+    // One turn of the host's message loop, timed.
+    void HostTurn();
 };

@@ -418,19 +418,33 @@ TEST(EndToEnd, CoversTakeTheShownShapeAndAudioFilesThePicturesOwn) {
     ASSERT_TRUE(media::Ffmpeg({"-i", w.Path("wide.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=90",
                                w.Path("portrait.mp4")}));
     ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac", w.Path("song.m4a")}));
-    for (const QString name : {"wide.mp4", "portrait.mp4", "song.m4a"}) {
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac", w.Path("song.mka")}));
+    for (const QString name : {"wide.mp4", "portrait.mp4", "song.m4a", "wide.mp4", "song.mka"}) {
         w.dialogs().fileAnswers = {w.Path(name)};
         w.form().CmdAddMp4->click();
     }
-    ASSERT_EQ(w.form().MSF->Rows(), 4);
+    ASSERT_EQ(w.form().MSF->Rows(), 6);
     EXPECT_EQ(w.form().MSF->TextMatrix(2, ColWidth) + "x" + w.form().MSF->TextMatrix(2, ColHeight), "360x640");
     EXPECT_EQ(w.form().MSF->TextMatrix(3, ColWidth) + w.form().MSF->TextMatrix(3, ColHeight), "");
+    EXPECT_EQ(w.form().MSF->TextMatrix(5, ColWidth) + w.form().MSF->TextMatrix(5, ColHeight), "");
+    w.form().MSF->RemoveItem(4);  // listed twice only to stand before the MKA
 
     w.Run();
-    for (int row = 1; row <= 3; ++row) EXPECT_EQ(w.Status(row), "Ok") << row;
+    for (int row = 1; row <= 4; ++row) EXPECT_EQ(w.Status(row), "Ok") << row;
+    EXPECT_EQ(StreamSize(w.Path("song.mka"), true), QSize(200, 200));  // its attachment, read as a picture
     EXPECT_EQ(StreamSize(w.Path("wide.mp4"), true), QSize(640, 360));
     EXPECT_EQ(StreamSize(w.Path("portrait.mp4"), true), QSize(360, 640));
     EXPECT_EQ(StreamSize(w.Path("portrait.mp4"), false), QSize(640, 360));  // the film itself untouched
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("song.m4a")), 1);
+    EXPECT_EQ(StreamSize(w.Path("song.m4a"), true), QSize(200, 200));
+
+    // Re-encoded to a size relative to the video: the audio file, which has
+    // none, keeps the picture's shape rather than the row before's size.
+    w.form().ChOther->setChecked(true);
+    w.form().CmbSize->SetText("?x320");
+    w.Run();
+    for (int row = 1; row <= 4; ++row) EXPECT_TRUE(w.Status(row).startsWith("Ok！")) << row;
+    EXPECT_EQ(StreamSize(w.Path("wide.mp4"), false), QSize(570, 320));
     EXPECT_EQ(media::CountAttachedPictures(w.Path("song.m4a")), 1);
     EXPECT_EQ(StreamSize(w.Path("song.m4a"), true), QSize(200, 200));
 }

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -22,12 +23,28 @@ struct RecordingHost : KorsDLHost {
     int cancelRequests = 0;
     KorsDL* dl = nullptr;
     void SetLabel1(const QString& t) override { labels << t; }
-    void SetProgressBar1(double v) override { bars.push_back(v); }
     void EchoCancelRequest() override {
         ++cancelRequests;
         if (dl) dl->KillKor();
     }
     void AppendTrace(const QString& l) override { trace << l; }
+
+    // The turn after the first bar update in between lasts holdMs: a question
+    // standing open over the window meanwhile.
+    int holdMs = 0;
+    bool holdNext = false;
+    void SetProgressBar1(double v) override {
+        bars.push_back(v);
+        if (holdMs > 0 && v > 0 && v < 1) holdNext = true;
+    }
+    void YieldOnce() override {
+        if (holdNext) {
+            holdNext = false;
+            QThread::msleep(static_cast<unsigned long>(holdMs));
+            holdMs = 0;
+        }
+        KorsDLHost::YieldOnce();
+    }
 };
 
 // A download object with its events written down in order.
@@ -335,6 +352,25 @@ TEST(KorsDL, NothingReceivedForTheStallLimitIsATimeOut) {
         EXPECT_FALSE(rec.crashCancelled);
         earlier.ExpectUntouched(path);
     }
+}
+
+// While the window holds the transfer (a question open over it), nothing can
+// be read: that time is no silence of the line, however long it lasts.
+TEST(KorsDL, TimeTheWindowHoldsTheTransferIsNoStall) {
+    LoopbackServer server;
+    const Reply r = Reply::Trickle(Pattern(60000), 6000, 30);
+    server.Set("/slow", r);
+    TransferLimits limits = quick();
+    limits.stallMs = 200;
+    QTemporaryDir dir;
+    Recorded rec(300, limits);
+    rec.host.holdMs = 4 * limits.stallMs;
+    const auto result = rec.dl.StartTheStinkinDownLoad(server.Base() + "slow", dir.path() + "/slow");
+    EXPECT_EQ(rec.host.holdMs, 0);  // the hold took place
+    ASSERT_TRUE(result.has_value());
+    EXPECT_TRUE(*result);
+    EXPECT_EQ(rec.events.back(), "done");
+    EXPECT_TRUE(ReadAll(dir.path() + "/slow") == r.body);
 }
 
 TEST(KorsDL, CutOffOrShortOfItsLengthLeavesTheEarlierFile) {

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -123,6 +124,27 @@ TEST(ModalDownload, DecliningTheCancelQuestionLetsTheDownloadGoOn) {
     EXPECT_EQ(fx.dialogs.Parent(), nullptr);  // put back once the window is gone
     EXPECT_EQ(fx.control.ended, 0);
     EXPECT_EQ(QFile(fx.dir.path() + "/slow").size(), 60000);
+}
+
+// The question standing open longer than the stall limit: going on still
+// finishes the download.
+TEST(ModalDownload, GoingOnAfterALongLookAtTheCancelQuestion) {
+    ModalFixture fx;
+    const Reply r = Reply::Trickle(Pattern(60000), 6000, 50);
+    fx.server.Set("/slow", r);
+    fx.dl.Limits.stallMs = 200;
+    fx.dialogs.answers = {MsgResult::Cancel};
+    fx.dialogs.onMessage = [&](const RecordedMessage&) { QThread::msleep(4 * fx.dl.Limits.stallMs); };
+    WindowWatcher watch(fx.dl, [&](frmDnLoad& w) {
+        if (w.ProgressBar1->Value() <= 0) return false;  // under way
+        w.CmdCancel->click();
+        return true;
+    });
+    EXPECT_TRUE(fx.dl.DownloadWithProgress(fx.server.Base() + "slow", fx.dir.path() + "/slow"));
+    EXPECT_TRUE(watch.Done());
+    EXPECT_EQ(fx.dialogs.messages.size(), 1u);
+    EXPECT_EQ(fx.control.ended, 0);
+    EXPECT_TRUE(ReadAll(fx.dir.path() + "/slow") == r.body);
 }
 
 TEST(ModalDownload, ConfirmedCancelEndsTheProgramAndDropsAnUnfinishedFile) {
