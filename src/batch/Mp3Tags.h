@@ -5,10 +5,11 @@
 // are dropped or turned into other frames), drops APE tags and rewrites the
 // audio's header frame. So the result is: the source's ID3v2 frames with the
 // encoder's front cover in place of the old front covers, in the source's
-// tag version (ID3v2.3 when it had none), followed by every byte the source
-// held after its ID3v2 tag. A trimmed file takes its audio from the encoder
-// and the tags at its end (APE, ID3v1) from the source. The tag library
-// writes the frames, keeping those it does not know as they were.
+// tag version (ID3v2.3 for none or ID3v2.2, which the library cannot write),
+// followed by every byte the source held after its ID3v2 tag. A trimmed file
+// takes its audio from the encoder and the tags at its end (APE, ID3v1) from
+// the source. The tag library writes the frames, keeping those it does not
+// know as they were.
 #include "probe/FileStructure.h"
 
 #include <QByteArray>

@@ -546,7 +546,6 @@ std::vector<int> pictureTypesIn(const QByteArray& tag, int major) {
     return types;
 }
 
-
 // A file read through pread at stated offsets: a file cut short while it is
 // read gives a short read, which the reader reports, never a fault.
 class Pread {
