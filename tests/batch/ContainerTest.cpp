@@ -494,3 +494,34 @@ TEST(Containers, ReencodingCopiesSubtitlesDataAndAttachments) {
         EXPECT_TRUE(media::DecodesCleanly(w.Path("subs.mp4")));
     }
 }
+
+TEST(Containers, MatroskaChaptersTheEncoderCannotWriteBackLeaveTheFileAlone) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
+    const QString make = w.Path("make");
+    ASSERT_TRUE(QDir().mkpath(make));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + kAudio + QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac",
+                                                            "-shortest", make + "/plain.mkv"}));
+    // A chapter inside a chapter, and a second edition: the encoder reads
+    // the first edition's outer chapters only.
+    ASSERT_TRUE(WriteBytes(make + "/ch.xml",
+                           "<?xml version=\"1.0\"?>\n<Chapters><EditionEntry><ChapterAtom>"
+                           "<ChapterTimeStart>00:00:00.000</ChapterTimeStart><ChapterDisplay><ChapterString>A"
+                           "</ChapterString></ChapterDisplay><ChapterAtom><ChapterTimeStart>00:00:00.500"
+                           "</ChapterTimeStart><ChapterDisplay><ChapterString>A1</ChapterString></ChapterDisplay>"
+                           "</ChapterAtom></ChapterAtom><ChapterAtom><ChapterTimeStart>00:00:01.000"
+                           "</ChapterTimeStart><ChapterDisplay><ChapterString>B</ChapterString></ChapterDisplay>"
+                           "</ChapterAtom></EditionEntry><EditionEntry><ChapterAtom><ChapterTimeStart>00:00:01.500"
+                           "</ChapterTimeStart><ChapterDisplay><ChapterString>X</ChapterString></ChapterDisplay>"
+                           "</ChapterAtom></EditionEntry></Chapters>\n"));
+    QProcess mkvmerge;
+    mkvmerge.start("mkvmerge", {"-q", "-o", w.Path("nested.mkv"), "--chapters", make + "/ch.xml", make + "/plain.mkv"});
+    ASSERT_TRUE(mkvmerge.waitForFinished(60000));
+    ASSERT_EQ(mkvmerge.exitCode(), 0);
+    const QString sum = media::Checksum(w.Path("nested.mkv"));
+    w.AddVideo("nested.mkv", w.Path("cover.png"));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("nested.mkv")), sum);
+}
