@@ -8,7 +8,8 @@
 // source (or the trimmed length), adds up to its last byte by its container's
 // own layout, and holds exactly one cover by its container's mechanism. An
 // MP4, QuickTime or Matroska result also keeps the source's creation time,
-// its chapters (unless trimmed) and its attachments other than covers.
+// its chapters (unless trimmed) and its pictures and attachments other than
+// the cover.
 //
 //   const readback::Facts source = readback::Read(sourcePath, mechanism);
 //   ... the encoder writes output ...

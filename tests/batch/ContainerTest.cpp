@@ -495,7 +495,7 @@ TEST(Containers, ReencodingCopiesSubtitlesDataAndAttachments) {
     }
 }
 
-TEST(Containers, MatroskaChaptersTheEncoderCannotWriteBackLeaveTheFileAlone) {
+TEST(Containers, WhatTheEncoderCannotWriteBackLeavesTheFileAlone) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
     ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
@@ -519,9 +519,26 @@ TEST(Containers, MatroskaChaptersTheEncoderCannotWriteBackLeaveTheFileAlone) {
     mkvmerge.start("mkvmerge", {"-q", "-o", w.Path("nested.mkv"), "--chapters", make + "/ch.xml", make + "/plain.mkv"});
     ASSERT_TRUE(mkvmerge.waitForFinished(60000));
     ASSERT_EQ(mkvmerge.exitCode(), 0);
-    const QString sum = media::Checksum(w.Path("nested.mkv"));
-    w.AddVideo("nested.mkv", w.Path("cover.png"));
+    // An MP4 with a second picture in its cover entry.
+    ASSERT_TRUE(PlacePicture(make + "/front.png", "green", 40, 30));
+    ASSERT_TRUE(PlacePicture(make + "/back.png", "yellow", 40, 30));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + kAudio +
+                              QStringList{"-i", make + "/front.png", "-i", make + "/back.png", "-map", "2", "-map", "3",
+                                          "-map", "0", "-map", "1", "-c:v:1", "libx264", "-c:a", "aac", "-c:v:0",
+                                          "copy", "-c:v:1", "copy", "-c:v:2", "libx264", "-disposition:0",
+                                          "attached_pic", "-disposition:1", "attached_pic", "-shortest",
+                                          w.Path("pictures.mp4")}));
+    ASSERT_EQ(media::CountAttachedPictures(w.Path("pictures.mp4")), 2);
+    const QStringList files{"nested.mkv", "pictures.mp4"};
+    std::map<QString, QString> sums;
+    for (const QString& f : files) {
+        sums[f] = media::Checksum(w.Path(f));
+        w.AddVideo(f, w.Path("cover.png"));
+    }
     w.Run();
-    EXPECT_EQ(w.Status(1), "更换失败");
-    EXPECT_EQ(media::Checksum(w.Path("nested.mkv")), sum);
+    for (int row = 1; row <= files.size(); ++row) {
+        SCOPED_TRACE(files[row - 1].toStdString());
+        EXPECT_EQ(w.Status(row), "更换失败");
+        EXPECT_EQ(media::Checksum(w.Path(files[row - 1])), sums[files[row - 1]]);
+    }
 }
