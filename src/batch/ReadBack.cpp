@@ -94,10 +94,10 @@ bool complete(const Facts& f) {
     return false;
 }
 
-// The recording date comes through unchanged, and so do the chapters, but
-// for those a trim leaves behind with the part it cuts, and the pictures other
-// than the cover. What the writer
-// stamps itself (its name, the brands) is not compared.
+// The recording date, the chapters (but for those a trim leaves behind with
+// the part it cuts) and the pictures other than the cover come through
+// unchanged. What the writer stamps itself (its name, the brands) is not
+// compared.
 bool keepsDateAndChapters(const Facts& s, const Facts& o, bool trimmed) {
     switch (o.mechanism) {
     case Mechanism::Mp4:

@@ -175,7 +175,7 @@ TrackTables tablesOf(const QByteArray& moov, const Box& trak) {
     TrackTables t;
     const char* d = moov.constData();
     const std::vector<Box> inTrak = childrenOf(moov, trak.payload, trak.end);
-    if (const Box* tkhd = find(inTrak, "tkhd")) {
+    if (const Box* tkhd = find(inTrak, "tkhd"); tkhd && tkhd->end > tkhd->payload) {
         const long long at = tkhd->payload + (d[tkhd->payload] == 1 ? 20 : 12);
         if (at + 4 <= tkhd->end) t.id = be32(d + at);
     }
