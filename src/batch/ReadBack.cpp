@@ -95,14 +95,18 @@ bool complete(const Facts& f) {
     return false;
 }
 
-// The recording date comes through unchanged, and so do the chapters, but
-// for those a trim leaves behind with the part it cuts. What the writer
-// stamps itself (its name, the brands) is not compared.
+// The recording date, the chapters (but for those a trim leaves behind with
+// the part it cuts) and the pictures other than the cover come through
+// unchanged. What the writer stamps itself (its name, the brands) is not
+// compared.
 bool keepsDateAndChapters(const Facts& s, const Facts& o, bool trimmed) {
     switch (o.mechanism) {
     case Mechanism::Mp4:
     case Mechanism::QuickTime:
-        return s.mp4.creationTime == o.mp4.creationTime && (trimmed || s.mp4.chapters == o.mp4.chapters);
+        // The writer keeps the new cover alone: further pictures of the
+        // source's cover entry would be lost.
+        return s.mp4.covers <= 1 && s.mp4.creationTime == o.mp4.creationTime &&
+               (trimmed || s.mp4.chapters == o.mp4.chapters);
     case Mechanism::Matroska:
         return s.matroska.hasDate == o.matroska.hasDate && s.matroska.date == o.matroska.date &&
                (trimmed || s.matroska.chapters == o.matroska.chapters);

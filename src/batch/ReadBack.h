@@ -10,7 +10,8 @@
 // MP3 also keeps every other ID3v2 frame and, untrimmed, every byte after its
 // ID3v2 tag; trimmed, the tags at its end. An
 // MP4, QuickTime or Matroska result also keeps the source's creation time,
-// its chapters (unless trimmed) and its attachments other than covers.
+// its chapters (unless trimmed) and its pictures and attachments other than
+// the cover.
 //
 //   const readback::Facts source = readback::Read(sourcePath, mechanism);
 //   ... the encoder writes output ...

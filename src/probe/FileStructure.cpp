@@ -146,8 +146,7 @@ long long creationTimeIn(const QByteArray& moov, const std::vector<Box>& top) {
     const char* p = moov.constData() + mvhd->payload;
     long long t = 0;
     if (p[0] == 1) {
-        if (mvhd->end - mvhd->payload < 12) return 0;
-        t = static_cast<long long>(be64(p + 4));
+        t = static_cast<long long>(be64(p + 4) & 0x3FFFFFFFFFFFFFFFULL);
     } else {
         t = be32(p + 4);
     }
@@ -183,7 +182,7 @@ TrackTables tablesOf(const QByteArray& moov, const Box& trak) {
     TrackTables t;
     const char* d = moov.constData();
     const std::vector<Box> inTrak = childrenOf(moov, trak.payload, trak.end);
-    if (const Box* tkhd = find(inTrak, "tkhd")) {
+    if (const Box* tkhd = find(inTrak, "tkhd"); tkhd && tkhd->end > tkhd->payload) {
         const long long at = tkhd->payload + (d[tkhd->payload] == 1 ? 20 : 12);
         if (at + 4 <= tkhd->end) t.id = be32(d + at);
     }
@@ -207,7 +206,8 @@ TrackTables tablesOf(const QByteArray& moov, const Box& trak) {
         const long long common = be32(d + stsz->payload + 4);
         t.samples = be32(d + stsz->payload + 8);
         if (common != 0) {
-            t.sampleBytes = common * t.samples;
+            // Held below 2^62, so that no claim overflows the sums.
+            t.sampleBytes = t.samples > (1LL << 62) / common ? (1LL << 62) : common * t.samples;
         } else if (stsz->payload + 12 + 4 * t.samples > stsz->end) {
             t.readable = false;
         } else {
@@ -276,7 +276,7 @@ bool mediaInside(const MovieFacts& m, const std::vector<std::pair<long long, lon
     for (const auto& [from, to] : mdats) room += to - from;
     for (const TrackTables& t : m.tracks) {
         if (!t.readable) return false;
-        needed += t.sampleBytes;
+        needed = std::min(needed + t.sampleBytes, 1LL << 62);
         for (const long long o : t.chunkOffsets) {
             const auto inside = [o](const std::pair<long long, long long>& r) { return o >= r.first && o <= r.second; };
             if (std::none_of(mdats.begin(), mdats.end(), inside)) return false;

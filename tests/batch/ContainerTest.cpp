@@ -494,3 +494,51 @@ TEST(Containers, ReencodingCopiesSubtitlesDataAndAttachments) {
         EXPECT_TRUE(media::DecodesCleanly(w.Path("subs.mp4")));
     }
 }
+
+TEST(Containers, WhatTheEncoderCannotWriteBackLeavesTheFileAlone) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
+    const QString make = w.Path("make");
+    ASSERT_TRUE(QDir().mkpath(make));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + kAudio + QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac",
+                                                            "-shortest", make + "/plain.mkv"}));
+    // A chapter inside a chapter, and a second edition: the encoder reads
+    // the first edition's outer chapters only.
+    ASSERT_TRUE(WriteBytes(make + "/ch.xml",
+                           "<?xml version=\"1.0\"?>\n<Chapters><EditionEntry><ChapterAtom>"
+                           "<ChapterTimeStart>00:00:00.000</ChapterTimeStart><ChapterDisplay><ChapterString>A"
+                           "</ChapterString></ChapterDisplay><ChapterAtom><ChapterTimeStart>00:00:00.500"
+                           "</ChapterTimeStart><ChapterDisplay><ChapterString>A1</ChapterString></ChapterDisplay>"
+                           "</ChapterAtom></ChapterAtom><ChapterAtom><ChapterTimeStart>00:00:01.000"
+                           "</ChapterTimeStart><ChapterDisplay><ChapterString>B</ChapterString></ChapterDisplay>"
+                           "</ChapterAtom></EditionEntry><EditionEntry><ChapterAtom><ChapterTimeStart>00:00:01.500"
+                           "</ChapterTimeStart><ChapterDisplay><ChapterString>X</ChapterString></ChapterDisplay>"
+                           "</ChapterAtom></EditionEntry></Chapters>\n"));
+    QProcess mkvmerge;
+    mkvmerge.start("mkvmerge", {"-q", "-o", w.Path("nested.mkv"), "--chapters", make + "/ch.xml", make + "/plain.mkv"});
+    ASSERT_TRUE(mkvmerge.waitForFinished(60000));
+    ASSERT_EQ(mkvmerge.exitCode(), 0);
+    // An MP4 with a second picture in its cover entry.
+    ASSERT_TRUE(PlacePicture(make + "/front.png", "green", 40, 30));
+    ASSERT_TRUE(PlacePicture(make + "/back.png", "yellow", 40, 30));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + kAudio +
+                              QStringList{"-i", make + "/front.png", "-i", make + "/back.png", "-map", "2", "-map", "3",
+                                          "-map", "0", "-map", "1", "-c:v:1", "libx264", "-c:a", "aac", "-c:v:0",
+                                          "copy", "-c:v:1", "copy", "-c:v:2", "libx264", "-disposition:0",
+                                          "attached_pic", "-disposition:1", "attached_pic", "-shortest",
+                                          w.Path("pictures.mp4")}));
+    ASSERT_EQ(media::CountAttachedPictures(w.Path("pictures.mp4")), 2);
+    const QStringList files{"nested.mkv", "pictures.mp4"};
+    std::map<QString, QString> sums;
+    for (const QString& f : files) {
+        sums[f] = media::Checksum(w.Path(f));
+        w.AddVideo(f, w.Path("cover.png"));
+    }
+    w.Run();
+    for (int row = 1; row <= files.size(); ++row) {
+        SCOPED_TRACE(files[row - 1].toStdString());
+        EXPECT_EQ(w.Status(row), "更换失败");
+        EXPECT_EQ(media::Checksum(w.Path(files[row - 1])), sums[files[row - 1]]);
+    }
+}

@@ -286,5 +286,8 @@ TEST(ReadBack, TheCreationTimeAndTheChaptersComeThrough) {
             f.mp4.creationTime = f.matroska.date = 5;
             EXPECT_FALSE(readback::Judge(source, f, trimmed)) << chapters;
         }
+        // A second picture in an MP4's cover entry cannot come through.
+        const Facts twoPictures = WithCover(WithCover(source));
+        EXPECT_EQ(readback::Judge(twoPictures, good, Lasting(10)), m == Mechanism::Matroska);
     }
 }
