@@ -264,7 +264,7 @@ RowEnd CoverRow::Replace() {
         } else {
             // The cover is put in front of the film, not into its tags: the
             // output is judged as the head and the film it was joined to.
-            expect_ = openingclip::JoinExpectation(source_.streams, probe::ReadStreamFacts(s_.ClipBody),
+            expect_ = openingclip::JoinExpectation(source_.streams, s_.ClipBody, source_.mechanism,
                                                    s_.ClipTrimLength);
             JudgeOutput(s_.LastRunOk);
             first = s_.OutSizeMB > 0 ? ladder::Try::Ok : ladder::Try::Failed;
@@ -317,7 +317,7 @@ RowEnd CoverRow::CloseRow(bool succeeded, bool throughTemp) {
 
 OutputCheck ReadBackCheck() {
     return [](const readback::Facts& source, const QString& output, const readback::Expectation& expect) {
-        return readback::Judge(source, readback::Read(output, source.mechanism), expect);
+        return readback::Judge(source, readback::Read(output, source.mechanism, expect.framesChecked), expect);
     };
 }
 

@@ -10,8 +10,21 @@ namespace readback {
 
 using container::Mechanism;
 
-Facts Read(const QString& path, Mechanism mechanism) {
+probe::FrameTimes ReadFrameTimes(const QString& path, Mechanism mechanism) {
+    switch (mechanism) {
+    case Mechanism::Mp4:
+    case Mechanism::QuickTime:
+        return probe::ReadMp4FrameTimes(path);
+    case Mechanism::Matroska:
+        return probe::ReadMatroskaFrameTimes(path);
+    default:
+        return {};
+    }
+}
+
+Facts Read(const QString& path, Mechanism mechanism, bool frameTimes) {
     Facts f;
+    if (frameTimes) f.frames = ReadFrameTimes(path, mechanism);
     f.mechanism = mechanism;
     f.streams = probe::ReadStreamFacts(path);
     switch (mechanism) {
@@ -79,6 +92,15 @@ bool coverIsTheConventionalOne(const Facts& f) {
     return true;
 }
 
+bool framesJoined(const probe::FrameTimes& frames, const Expectation& expect) {
+    if (!frames.read || !probe::DecodeOrderHolds(frames)) return false;
+    if (!(expect.longestFrame > 0)) return true;
+    const double slack = std::max(frames.tick, expect.frameTick) + 1e-6;
+    for (const double step : probe::FrameSpacing(frames))
+        if (!(step >= expect.shortestFrame - slack && step <= expect.longestFrame + slack)) return false;
+    return true;
+}
+
 bool complete(const Facts& f) {
     switch (f.mechanism) {
     case Mechanism::Mp4:
@@ -123,6 +145,7 @@ bool Judge(const Facts& source, const Facts& output, const Expectation& expect) 
                                 *std::max_element(o.audioDurations.begin(), o.audioDurations.end());
             if (!(std::fabs(lead - expect.bodyVideoLead) <= JoinTolerance)) return false;
         }
+        if (expect.framesChecked && !framesJoined(output.frames, expect)) return false;
     } else if (expect.duration > 0) {
         const double tolerance = DurationTolerance(expect.duration);
         if (!expect.trimmed) {

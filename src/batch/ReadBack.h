@@ -13,6 +13,7 @@
 //   if (readback::Judge(source, readback::Read(output, mechanism), expect)) ...
 #include "batch/Containers.h"
 #include "probe/FileStructure.h"
+#include "probe/FrameTimes.h"
 #include "probe/MediaProbe.h"
 
 #include <QString>
@@ -25,10 +26,15 @@ struct Facts {
     probe::Mp4Layout mp4;
     probe::MatroskaLayout matroska;
     probe::Mp3Layout mp3;
+    // Read only when asked for (a join is judged by them).
+    probe::FrameTimes frames;
 };
 
-// The streams by the media library; the layout by the mechanism's container.
-Facts Read(const QString& path, container::Mechanism mechanism);
+// The streams by the media library; the layout by the mechanism's container;
+// with frameTimes, the video's picture times as well.
+Facts Read(const QString& path, container::Mechanism mechanism, bool frameTimes = false);
+// The picture times by the mechanism's container (nothing read for MP3).
+probe::FrameTimes ReadFrameTimes(const QString& path, container::Mechanism mechanism);
 
 struct Expectation {
     // Seconds the output must last (0 when unknown: the source states none).
@@ -44,6 +50,13 @@ struct Expectation {
     // length), within JoinTolerance as well.
     bool joined = false;
     double bodyVideoLead = 0;
+    // A join whose picture times are checked: they must be read, decode in
+    // order (probe::DecodeOrderHolds), and every picture follow the one
+    // shown before it by between shortestFrame and longestFrame seconds, a
+    // tick of either file's clock aside (no hole, no overlap at the join).
+    // Spacing is not held when longestFrame is 0 (a film of one picture).
+    bool framesChecked = false;
+    double shortestFrame = 0, longestFrame = 0, frameTick = 0;
 };
 
 // The tolerance on a length of `seconds`: a quarter second, or 1 % of long
