@@ -283,7 +283,8 @@ bool isTopLevel(uint32_t id) {
 FrameTimes ReadMatroskaFrameTimes(const QString& path) {
     FrameTimes out;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return out;
+    // A few bytes at every block: a buffer would read far more than that.
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return out;
     const long long size = f.size();
     Element ebml, segment;
     if (!elementAt(f, 0, ebml) || ebml.id != kEbml || ebml.size < 0) return out;

@@ -179,8 +179,9 @@ const std::vector<Film>& EverydayFilms() {
          {"-c:v", "libx265", "-pix_fmt", "yuv420p", "-tag:v", "hvc1", "-x265-params", "log-level=error"}},
         {"film.mkv", "24000/1001", kX264},
         {"cd audio.mp4", "25", kX264, 44100},
-        // Phones at CD rate: the sound's packets do not end with the half
-        // second.
+        // From here on films only the in-place run takes (the saved-as run
+        // differs only in where the result goes). Phones at CD rate: the
+        // sound's packets do not end with the half second.
         {"phone 44k.mp4", "30", kPhone, 44100},
         {"phone ntsc 44k.mov", "30000/1001", kPhone, 44100},
         {"fast hevc.mp4", "30", kFastX265 + QStringList{"-tag:v", "hvc1"}, 44100},
@@ -191,6 +192,7 @@ const std::vector<Film>& EverydayFilms() {
     };
     return films;
 }
+constexpr std::size_t kSavedAsFilms = 7;
 
 struct ClipRun : RealWindow {
     QTemporaryDir originals;
@@ -220,11 +222,13 @@ struct ClipRun : RealWindow {
 void RunEverydayFilms(bool saveAs) {
     ClipRun r;
     ASSERT_TRUE(r.f);
-    ASSERT_TRUE(r.AddFilms(EverydayFilms()));
+    std::vector<Film> films = EverydayFilms();
+    if (saveAs) films.resize(kSavedAsFilms);
+    ASSERT_TRUE(r.AddFilms(films));
     r.f->ChSaveAs->setChecked(saveAs);
     r.Run();
     int row = 1;
-    for (const Film& film : EverydayFilms()) {
+    for (const Film& film : films) {
         SCOPED_TRACE(film.name.toStdString());
         EXPECT_EQ(r.Status(row++), "Ok");
         const bool untouched = media::Checksum(r.MediaPath(film.name)) == media::Checksum(r.Original(film.name));
