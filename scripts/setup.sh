@@ -5,7 +5,7 @@ cd "$(dirname "$0")/.."
 
 PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-translations-l10n libmediainfo-dev ffmpeg
           libcurl4-gnutls-dev libgnutls28-dev zlib1g-dev libgtest-dev googletest fonts-wqy-microhei fonts-noto-cjk
-          qt6-image-formats-plugins xvfb xauth xdotool)
+          qt6-image-formats-plugins xvfb xauth xdotool libtag1-dev lame mkvtoolnix)
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,11 +1,13 @@
 #include "app/VbCombo.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
 VbCombo::VbCombo(bool editable, QWidget* parent) : QComboBox(parent) {
     setEditable(editable);
     setInsertPolicy(QComboBox::NoInsert);
     connect(this, qOverload<int>(&QComboBox::activated), this, [this](int i) {
+        if (finishingEdit_) return;  // the edit's own end, not a pick
         listIndex_ = i;
         Q_EMIT Clicked();
     });
@@ -50,4 +52,19 @@ void VbCombo::SetTextKeepIndex(const QString& text) {
         setEditText(text);
     }
     Q_EMIT Changed();
+}
+
+void VbCombo::focusOutEvent(QFocusEvent* e) {
+    const bool was = finishingEdit_;
+    finishingEdit_ = true;
+    QComboBox::focusOutEvent(e);
+    finishingEdit_ = was;
+}
+
+void VbCombo::keyPressEvent(QKeyEvent* e) {
+    const bool ends = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    const bool was = finishingEdit_;
+    if (ends) finishingEdit_ = true;
+    QComboBox::keyPressEvent(e);
+    finishingEdit_ = was;
 }

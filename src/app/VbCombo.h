@@ -1,5 +1,6 @@
 #pragma once
-// A combo box with a list index that turns -1 when text is typed, and two
+// A combo box with a list index that turns -1 when text is typed and stays -1
+// until an item is picked (a typed text equal to an item stays typed), and two
 // notifications: Clicked after an item is selected (by the user or by code,
 // re-selecting the current item included) and Changed after the text changes.
 #include <QComboBox>
@@ -25,6 +26,13 @@ Q_SIGNALS:
     void Clicked();
     void Changed();
 
+protected:
+    // Leaving the box, or Enter, with a typed text that equals an item makes
+    // Qt select that item; only a pick from the list counts as one.
+    void focusOutEvent(QFocusEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
 private:
     int listIndex_ = -1;
+    bool finishingEdit_ = false;
 };

@@ -10,6 +10,7 @@
 #include "filelist/FileGrid.h"
 #include "options/ProcessingMode.h"
 #include "platform/FileOps.h"
+#include "probe/MediaInfoLibrary.h"
 #include "update/UpdateHost.h"
 
 #include <QCheckBox>
@@ -68,7 +69,11 @@ bool BatchRun::CheckRunPreconditions() {
         d.Message(QStringLiteral("请先加载文件列表！"), rowtext::Title, MsgIcon::Critical, MsgButtons::Ok);
         return false;
     }
-    if (num::LeadingNumber(f_.MSF->TextMatrix(1, ColHeight)) == 0 && !f_.ChMp3->isChecked()) {
+    // A first row without a picture height is a broken installation only when
+    // the media library itself fails; a damaged or audio-only file is just a
+    // row that fails or is covered on its own.
+    if (num::LeadingNumber(f_.MSF->TextMatrix(1, ColHeight)) == 0 && !f_.ChMp3->isChecked() &&
+        !(libraryWorks_ ? libraryWorks_() : probe::ReadsKnownMedia(probe::SystemMediaInfo()))) {
         d.Message(QStringLiteral("本机缺失资源文件，请重新下载安装包，然后以管理员权限重新覆盖安装！"), rowtext::Title,
                   MsgIcon::Critical, MsgButtons::Ok);
         f_.services.shell->Open(updatehost::Base() + QString::fromLatin1(updatehost::SetupPackagePath));

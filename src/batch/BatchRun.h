@@ -41,6 +41,9 @@ public:
 
     using OutputCheck = ::OutputCheck;
     void SetOutputCheck(OutputCheck check) { check_ = std::move(check); }
+    // Whether the media library is there and reads; asked only when the first
+    // row has no picture height.
+    void SetLibraryCheck(std::function<bool()> check) { libraryWorks_ = std::move(check); }
 
 private:
     bool CheckRunPreconditions();
@@ -64,4 +67,5 @@ private:
     RunSources sources_;
     RunContext run_;
     OutputCheck check_ = ReadBackCheck();
+    std::function<bool()> libraryWorks_;
 };

@@ -6,7 +6,8 @@
 //                     brand (the QuickTime writer drops attached pictures)
 //   .mkv .mka .mks    an attachment "cover.png" of type image/png, in place
 //                     of earlier cover attachments; other attachments stay
-//   .mp3              an ID3v2.3 picture of type "front cover"
+//   .mp3              an ID3v2 picture of type "front cover" among the
+//                     source's own frames (Mp3Tags.h)
 //
 // Every other container has no cover the encoder can write, or would take the
 // picture for a video track: such a row is refused before any encoder runs.

@@ -65,6 +65,12 @@ QString Tail(const Inputs& in, Which which) {
     QString mp4 = QString::fromLatin1(t.mp4);
     mp4.replace(QStringLiteral("-map 0 "), SourceStreams + " ");
     QString tail = QString::fromLatin1(t.mp4Blanks) + in.cropArgs + mp4;
+    for (const int index : in.dropStreams) tail += QStringLiteral("-map -0:%1 ").arg(index);
+    // The file's own tags with its creation time, which the default copy
+    // leaves out. A timecode stated for the whole file would give the cover a
+    // timecode track of its own; the video's is kept.
+    tail += KeepMetadata + QStringLiteral("-metadata timecode= ");
+    if (in.faststart) tail += QStringLiteral("-movflags +faststart ");
     // The QuickTime writer drops attached pictures; the MP4 writer keeps them.
     if (in.mechanism == container::Mechanism::QuickTime) tail += QStringLiteral("-f mp4 -brand \"qt  \" ");
     return tail;
@@ -89,7 +95,7 @@ EncoderCommand MatroskaTail(const Inputs& in, Which which) {
         c.Add(match).AddPath(fileops::NameOf(file)).Add(QStringLiteral(" mimetype=")).AddPath(mime);
         c.Add(match).AddPath(fileops::NameOf(file)).Add(QStringLiteral(" filename=")).AddPath(name);
     };
-    c.Add(QStringLiteral("-c copy"));
+    c.Add(KeepMetadata + QStringLiteral("-c copy"));
     attach(in.attachCover, container::CoverAttachmentName, container::CoverAttachmentMime);
     for (const Inputs::Attachment& a : in.reattach) attach(a.file, a.name, a.mime);
     c.Add(QStringLiteral(" -f matroska "));
@@ -134,8 +140,9 @@ bool Reencodes(container::Mechanism mechanism, const QString& cropArgs, bool chO
 }
 
 EncoderCommand Reencoding(EncoderCommand command) {
-    command.ReplaceInLiterals(QStringLiteral("-c copy -disposition:0"), QStringLiteral("-c:v:0 png -disposition:0"));
-    command.ReplaceInLiterals(QStringLiteral("-c copy"), QStringLiteral(" "));
+    command.ReplaceInLiterals(QStringLiteral("-c copy -disposition:0"),
+                              QStringLiteral("-c:v:0 png ") + KeepCopied + QStringLiteral(" -disposition:0"));
+    command.ReplaceInLiterals(QStringLiteral("-c copy"), QStringLiteral(" ") + KeepCopied + QStringLiteral(" "));
     return command;
 }
 

@@ -21,6 +21,11 @@ inline const QString CuvidPrefix = QStringLiteral(" -c:v h264_cuvid   -noautorot
 // The source's streams without its attached pictures, video before audio.
 inline const QString SourceStreams = QStringLiteral("-map 0:V? -map 0:a? -map 0:s? -map 0:d?");
 
+// The source's file-level tags, creation time included.
+inline const QString KeepMetadata = QStringLiteral("-map_metadata 0 ");
+// What a re-encoding command still copies.
+inline const QString KeepCopied = QStringLiteral("-c:s copy -c:d copy -c:t copy");
+
 enum class Which { Software, Qsv, Cuvid };
 
 struct Inputs {
@@ -44,6 +49,13 @@ struct Inputs {
         QString file, name, mime;
     };
     std::vector<Attachment> reattach;
+
+    // MP4 and QuickTime: the source's streams to leave out by index (its
+    // chapter text tracks and timecode tracks, which the writer makes anew
+    // from the chapters and from the video's timecode), and whether its movie
+    // box lay before its media.
+    std::vector<int> dropStreams;
+    bool faststart = false;
 
     // MP3: what the source had and keeps.
     bool keepId3v1 = false;
@@ -73,8 +85,10 @@ Commands BuildAll(const Inputs& in, int accIndex);
 // streams, and the re-encoding options of ChOther do nothing on them. MP3
 // commands copy.
 bool Reencodes(container::Mechanism mechanism, const QString& cropArgs, bool chOther);
-// The re-encoding form of a command: no stream copy, and the cover kept a
-// PNG picture (the MP4 muxer refuses an H.264 cover stream).
+// The re-encoding form of a command: picture and sound re-encoded, the cover
+// kept a PNG picture (the MP4 muxer refuses an H.264 cover stream), and
+// subtitles, data and attachments still copied (there is no encoder for most
+// of them).
 EncoderCommand Reencoding(EncoderCommand command);
 
 }  // namespace covercmd

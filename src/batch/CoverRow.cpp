@@ -3,6 +3,7 @@
 #include "batch/AttemptLadder.h"
 #include "batch/Containers.h"
 #include "batch/CoverCommands.h"
+#include "batch/Mp3Tags.h"
 #include "batch/OpeningClip.h"
 #include "batch/OutputNaming.h"
 #include "batch/ResultCheck.h"
@@ -15,15 +16,26 @@
 #include "common/NumberText.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
+#include "probe/MediaInfoLibrary.h"
 #include "probe/MediaProbe.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 namespace {
 
 constexpr int kWritebackMs = 100;
+
+// Seconds of one frame of the first video stream; 0 when there is none.
+double frameSeconds(const QString& file) {
+    const probe::Fields got =
+        probe::FetchFields(probe::SystemMediaInfo(), file, {{1, QStringLiteral("FrameRate")}});
+    if (!got.opened || got.counts[1] < 1) return 0;
+    const double rate = num::LeadingNumber(got.values[0][0]);
+    return rate > 0 ? 1 / rate : 0;
+}
 
 // One row's replacement: the run's context, the row's variables, and what
 // its output is read back against.
@@ -33,7 +45,7 @@ public:
     RowEnd Replace();
 
 private:
-    bool PrepareTrimAndCrop();
+    std::optional<RowEnd> PrepareTrimAndCrop();
     void PrepareCoverAndOptions();
     void ScaleCover(int width, int height);
     readback::Facts ReadSource(container::Mechanism mechanism);
@@ -55,15 +67,21 @@ private:
     readback::Expectation expect_;
 };
 
-bool CoverRow::PrepareTrimAndCrop() {
+std::optional<RowEnd> CoverRow::PrepareTrimAndCrop() {
     s_.TimeCutArgs.clear();
     if (run_.options.cutTime) {
-        const trimcrop::Trim t =
-            trimcrop::TimeCut(s_.TimeCutParts, s_.TimeCutInPercent, probe::GetMediaDuration(s_.SourceFile));
+        const double duration = probe::GetMediaDuration(s_.SourceFile);
+        const trimcrop::Trim t = trimcrop::TimeCut(s_.TimeCutParts, s_.TimeCutInPercent, duration);
         s_.TrimHead = t.head;
         s_.TrimTail = t.tail;
         s_.TrimLength = t.length;
         s_.TimeCutArgs = t.args;
+        // A trim that keeps nothing would put an empty file in the source's
+        // place: the row fails before any encoder runs.
+        if (!trimcrop::KeepsSomething(t, duration, frameSeconds(s_.SourceFile))) {
+            SetStatus(rowtext::StatusFailed);
+            return RowEnd::Done;
+        }
     }
     s_.CropArgs.clear();
     if (run_.options.cutSize) {
@@ -81,11 +99,11 @@ bool CoverRow::PrepareTrimAndCrop() {
         s_.CropHeight = c.height;
         if (c.tooLarge) {
             SetStatus(rowtext::StatusCropTooLarge);
-            return false;
+            return RowEnd::CropRefused;
         }
         s_.CropArgs = c.args;
     }
-    return true;
+    return std::nullopt;
 }
 
 void CoverRow::PrepareCoverAndOptions() {
@@ -162,6 +180,13 @@ void CoverRow::PrepareContainer(covercmd::Inputs& in) {
             if (container::IsCoverAttachmentName(a.name)) in.dropAttachments << a.name;
         in.reattach = extractPictures(s_.SourceFile, source_.matroska, run_.options.programFolder);
         break;
+    case container::Mechanism::Mp4:
+    case container::Mechanism::QuickTime:
+        in.dropStreams = source_.mp4.chapterTracks;
+        in.dropStreams.insert(in.dropStreams.end(), source_.mp4.timecodeTracks.begin(),
+                              source_.mp4.timecodeTracks.end());
+        in.faststart = source_.mp4.moovFirst;
+        break;
     case container::Mechanism::Mp3:
         in.keepId3v1 = source_.mp3.id3v1;
         in.writeVbrHeader = source_.mp3.vbrHeader;
@@ -177,7 +202,8 @@ void CoverRow::JudgeOutput(bool encoderSucceeded) {
     s_.LastRunOk = encoderSucceeded;
     bool ok = result::AttemptSucceeded(size, encoderSucceeded);
     if (ok) ok = check_(source_, s_.RunOutputFile, expect_);
-    s_.OutSizeMB = ok ? size : 0;
+    // The check may have put the file together anew (an MP3's tags).
+    s_.OutSizeMB = ok ? result::MeasureOutSizeMB(s_.RunOutputFile) : 0;
 }
 
 ladder::Try CoverRow::Attempt(const EncoderCommand& command, CycleOrder order) {
@@ -213,7 +239,13 @@ void CoverRow::ShowSuccess() {
 }
 
 RowEnd CoverRow::Replace() {
-    if (!PrepareTrimAndCrop()) return RowEnd::CropRefused;
+    if (const auto refused = PrepareTrimAndCrop()) return *refused;
+    // A typed size that cannot be read is refused, not dropped: the row would
+    // otherwise pass at the source's size.
+    if (!SizeTextApplies(run_.options.encode)) {
+        SetStatus(rowtext::StatusFailed);
+        return RowEnd::Done;
+    }
     PrepareCoverAndOptions();
 
     const RunOptions& o = run_.options;
@@ -317,6 +349,10 @@ RowEnd CoverRow::CloseRow(bool succeeded, bool throughTemp) {
 
 OutputCheck ReadBackCheck() {
     return [](const readback::Facts& source, const QString& output, const readback::Expectation& expect) {
+        // An MP3 gets its own tags and bytes back around the cover the encoder wrote.
+        if (source.mechanism == container::Mechanism::Mp3 && !expect.joined &&
+            !mp3tags::CarryOver(source.path, source.mp3, output, expect.trimmed))
+            return false;
         return readback::Judge(source, readback::Read(output, source.mechanism, expect.framesChecked), expect);
     };
 }

@@ -117,7 +117,7 @@ void GrabRandomFramePicture(const RunContext& run, RunState& state) {
     const float r = ProgramRandom().Next();
     int frameRate = 0;
     probe::GetVideoFrameRateAndBitrate(video, frameRate);
-    const QString time = FrameTime(r, FrameSpan(probe::GetMediaDuration(video), frameRate));
+    const QString time = FrameTime(r, FrameSpan(probe::GetVideoDuration(video), frameRate));
 
     // No more encoders at once than cores: many rows would otherwise start
     // as many processes side by side.

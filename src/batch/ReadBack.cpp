@@ -24,6 +24,7 @@ probe::FrameTimes ReadFrameTimes(const QString& path, Mechanism mechanism) {
 
 Facts Read(const QString& path, Mechanism mechanism, bool frameTimes) {
     Facts f;
+    f.path = path;
     if (frameTimes) f.frames = ReadFrameTimes(path, mechanism);
     f.mechanism = mechanism;
     f.streams = probe::ReadStreamFacts(path);
@@ -37,6 +38,7 @@ Facts Read(const QString& path, Mechanism mechanism, bool frameTimes) {
         break;
     case Mechanism::Mp3:
         f.mp3 = probe::ReadMp3Layout(path);
+        f.id3 = mp3tags::Read(path);
         break;
     case Mechanism::None:
         break;
@@ -73,7 +75,7 @@ int coversOf(const Facts& f) {
         return n;
     }
     case Mechanism::Mp3:
-        return static_cast<int>(f.mp3.pictureTypes.size());
+        return f.id3.frontCovers;
     case Mechanism::None:
         break;
     }
@@ -88,7 +90,6 @@ bool coverIsTheConventionalOne(const Facts& f) {
                        a.mime.compare(container::CoverAttachmentMime, Qt::CaseInsensitive) == 0 && a.dataSize > 0;
         return false;
     }
-    if (f.mechanism == Mechanism::Mp3) return !f.mp3.pictureTypes.empty() && f.mp3.pictureTypes.front() == 3;
     return true;
 }
 
@@ -109,11 +110,28 @@ bool complete(const Facts& f) {
     case Mechanism::Matroska:
         return f.matroska.complete;
     case Mechanism::Mp3:
-        return f.mp3.readable && f.mp3.id3v2 && f.mp3.frames > 0;
+        return f.mp3.readable && f.mp3.tagsWhole && f.mp3.id3v2 && f.mp3.frames > 0;
     case Mechanism::None:
         break;
     }
     return false;
+}
+
+// The recording date comes through unchanged, and so do the chapters, but
+// for those a trim leaves behind with the part it cuts. What the writer
+// stamps itself (its name, the brands) is not compared.
+bool keepsDateAndChapters(const Facts& s, const Facts& o, bool trimmed) {
+    switch (o.mechanism) {
+    case Mechanism::Mp4:
+    case Mechanism::QuickTime:
+        return s.mp4.creationTime == o.mp4.creationTime && (trimmed || s.mp4.chapters == o.mp4.chapters);
+    case Mechanism::Matroska:
+        return s.matroska.hasDate == o.matroska.hasDate && s.matroska.date == o.matroska.date &&
+               (trimmed || s.matroska.chapters == o.matroska.chapters);
+    default:
+        break;
+    }
+    return true;
 }
 
 }  // namespace
@@ -126,16 +144,26 @@ bool Judge(const Facts& source, const Facts& output, const Expectation& expect) 
     if (output.mechanism == Mechanism::Mp3) {
         // The first stream of the source (its audio) and the picture.
         if (o.audio != 1 || s.audio < 1 || o.video != 0) return false;
-        if (!expect.trimmed && (output.mp3.frames != source.mp3.frames ||
-                                output.mp3.partialTail != source.mp3.partialTail))
+        const probe::Mp3Layout& sm = source.mp3;
+        const probe::Mp3Layout& om = output.mp3;
+        // Untrimmed, the audio is the source's to the byte; trimmed, it is
+        // the encoder's. The tags at the end are the source's either way.
+        if (!expect.trimmed &&
+            (om.frames != sm.frames || om.partialTail != sm.partialTail ||
+             om.trailingStart - om.audioStart != sm.trailingStart - sm.audioStart || om.audioCrc != sm.audioCrc))
             return false;
-        if (source.mp3.id3v1 && !output.mp3.id3v1) return false;
+        if (om.size - om.trailingStart != sm.size - sm.trailingStart || om.trailingCrc != sm.trailingCrc ||
+            om.id3v1 != sm.id3v1 || om.ape != sm.ape)
+            return false;
+        // Every ID3v2 frame but the front cover, other pictures too.
+        if (!output.id3.readable || !source.id3.readable || output.id3.others != source.id3.others) return false;
     } else {
         if (o.video != s.video || o.audio != s.audio || o.text != s.text) return false;
         if (o.video + o.audio == 0) return false;
     }
     if (output.mechanism == Mechanism::Matroska && keptAttachments(source.matroska) != keptAttachments(output.matroska))
         return false;
+    if (!expect.joined && !keepsDateAndChapters(source, output, expect.trimmed)) return false;
 
     if (expect.joined) {
         // Without a length to hold it to, a join proves nothing.
@@ -146,6 +174,10 @@ bool Judge(const Facts& source, const Facts& output, const Expectation& expect) 
             if (!(std::fabs(lead - expect.bodyVideoLead) <= JoinTolerance)) return false;
         }
         if (expect.framesChecked && !framesJoined(output.frames, expect)) return false;
+    } else if (expect.trimmed && !(expect.duration > 0)) {
+        // A trim with nothing to measure it by cannot be shown to have kept
+        // what was asked.
+        return false;
     } else if (expect.duration > 0) {
         const double tolerance = DurationTolerance(expect.duration);
         if (!expect.trimmed) {

@@ -6,12 +6,17 @@
 // only a header has a size too. An attempt counts only when its output opens,
 // holds the source's streams (same kinds, same number), lasts as long as the
 // source (or the trimmed length), adds up to its last byte by its container's
-// own layout, and holds exactly one cover by its container's mechanism.
+// own layout, and holds exactly one cover by its container's mechanism. An
+// MP3 also keeps every other ID3v2 frame and, untrimmed, every byte after its
+// ID3v2 tag; trimmed, the tags at its end. An
+// MP4, QuickTime or Matroska result also keeps the source's creation time,
+// its chapters (unless trimmed) and its attachments other than covers.
 //
 //   const readback::Facts source = readback::Read(sourcePath, mechanism);
 //   ... the encoder writes output ...
 //   if (readback::Judge(source, readback::Read(output, mechanism), expect)) ...
 #include "batch/Containers.h"
+#include "batch/Mp3Tags.h"
 #include "probe/FileStructure.h"
 #include "probe/FrameTimes.h"
 #include "probe/MediaProbe.h"
@@ -21,17 +26,20 @@
 namespace readback {
 
 struct Facts {
+    QString path;
     container::Mechanism mechanism = container::Mechanism::None;
     probe::StreamFacts streams;
     probe::Mp4Layout mp4;
     probe::MatroskaLayout matroska;
     probe::Mp3Layout mp3;
+    mp3tags::Frames id3;
     // Read only when asked for (a join is judged by them).
     probe::FrameTimes frames;
 };
 
 // The streams by the media library; the layout by the mechanism's container;
-// with frameTimes, the video's picture times as well.
+// an MP3's frames by the tag library; with frameTimes, the video's picture
+// times as well.
 Facts Read(const QString& path, container::Mechanism mechanism, bool frameTimes = false);
 // The picture times by the mechanism's container (nothing read for MP3).
 probe::FrameTimes ReadFrameTimes(const QString& path, container::Mechanism mechanism);

@@ -41,7 +41,8 @@ void GrabFrame(const RunContext& run, RunState& state) {
     in.asHead = run.options.asHead;
     in.percent = run.options.percent;
     in.position = run.options.position;
-    const QString seek = framegrab::SeekTime(in, probe::GetMediaDuration(state.SourceFile));
+    // Positions count on the picture: sound may run on past the last frame.
+    const QString seek = framegrab::SeekTime(in, probe::GetVideoDuration(state.SourceFile));
 
     // A frame of an earlier row must never serve this one.
     if (!fileops::DeleteFile(picture)) {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
 #include <sys/stat.h>
@@ -49,8 +50,23 @@ bool sameFileSystem(const QByteArray& file, const QString& targetFolder) {
 
 }  // namespace
 
-Outcome PutInPlace(const QString& newContent, const QString& target,
+std::optional<QString> FileBehind(const QString& path) {
+    const QByteArray p = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(p.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* resolved = ::realpath(p.constData(), nullptr);
+    if (!resolved) return std::nullopt;
+    const QString file = QFile::decodeName(resolved);
+    std::free(resolved);
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return file;
+}
+
+Outcome PutInPlace(const QString& newContent, const QString& linkOrTarget,
                    const std::function<bool(const QString&)>& askRetry) {
+    const std::optional<QString> followed = FileBehind(linkOrTarget);
+    if (!followed) return Outcome::Failed;
+    const QString& target = *followed;
     const QByteArray t = QFile::encodeName(target);
     const QByteArray n = QFile::encodeName(newContent);
     if (sameFileSystem(n, fileops::FolderOf(target))) {

@@ -72,6 +72,10 @@ Trim TimeCut(const QStringList& parts, bool inPercent, double d) {
     return t;
 }
 
+bool KeepsSomething(const Trim& trim, double duration, double frameSeconds) {
+    return duration > 0 && trim.length > 0 && trim.length > frameSeconds;
+}
+
 Crop PictureCrop(const QStringList& parts, bool inPercent, double W, double H) {
     Crop c;
     if (inPercent) {

@@ -27,6 +27,9 @@ struct Trim {
 };
 // The trim of a source lasting `duration` seconds.
 Trim TimeCut(const QStringList& parts, bool inPercent, double duration);
+// Whether a trim keeps anything: a duration was read and more than one frame
+// (frameSeconds, 0 when unknown) remains.
+bool KeepsSomething(const Trim& trim, double duration, double frameSeconds);
 
 struct Crop {
     int left = 0, top = 0, right = 0, bottom = 0;

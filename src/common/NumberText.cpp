@@ -30,6 +30,13 @@ Decimal toDecimal(double value) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));  // d.dddddddddddddde±xx
     std::string s(buf);
+    if (!std::isfinite(std::strtod(buf, nullptr))) {
+        // Rounded up past the largest double: cut the digits instead, so that
+        // the text still reads back as a number.
+        std::snprintf(buf, sizeof buf, "%.15e", std::fabs(value));
+        s = buf;
+        s.erase(s.find('e') - 1, 1);
+    }
     const auto ePos = s.find('e');
     const int exp10 = std::stoi(s.substr(ePos + 1));
     std::string mant = s.substr(0, ePos);
@@ -143,7 +150,9 @@ double RoundHalfEven(double value, int decimals) {
     // Position (within digits) of the first digit that is cut away.
     const int keep = d.exponent + decimals;
     const int n = static_cast<int>(d.digits.size());
-    if (keep >= n) return value;  // nothing to cut
+    // Nothing to cut: the value of the 15-digit text, so that 0.3 / 0.1 is 3
+    // and not the 2.9999999999999996 below it that whole-number cuts take as 2.
+    if (keep >= n) return std::strtod(plainText(d).c_str(), nullptr);
     if (keep < 0) return 0.0;
     std::string kept = d.digits.substr(0, static_cast<size_t>(keep));
     const std::string rest = d.digits.substr(static_cast<size_t>(keep));

@@ -15,7 +15,9 @@ double LeadingNumber(const QString& text);
 std::optional<double> WholeTextNumber(const QString& text);
 
 // Rounds to `decimals` places, halves to the even neighbour. The decision is
-// taken on the value's 15-digit decimal text, so 2.675 counts as a half.
+// taken on the value's 15-digit decimal text, so 2.675 counts as a half, and
+// the result is the value of the rounded text (32.3 * 1000 gives 32300, not
+// the 32299.999999999996 the product holds).
 double RoundHalfEven(double value, int decimals = 0);
 
 // Plain decimal text: "0.5", "1234", "-2.25", "0.0000001"; never an exponent.

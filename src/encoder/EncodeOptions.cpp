@@ -72,6 +72,33 @@ std::optional<QString> percentSizePiece(const QString& text, const EncodeProbes&
     return QStringLiteral(" -s %1:%2 ").arg(w2).arg(h2);
 }
 
+// A typed "W x H": two whole numbers above 0 around one "x" ("X", "×" or "*"
+// do as well; blanks around the numbers are allowed). Odd sides are made even
+// as in the other size rules: the encoders take no odd sizes.
+std::optional<QString> typedFixedSize(const QString& text) {
+    QString t = text;
+    for (const QChar other : {QChar('X'), QChar(0x00D7), QChar('*')}) t.replace(other, QLatin1Char('x'));
+    const QStringList parts = t.split(QLatin1Char('x'));
+    if (parts.size() != 2) return std::nullopt;
+    const auto w = num::ToInt16(parts[0]);
+    const auto h = num::ToInt16(parts[1]);
+    if (!w || !h || *w <= 0 || *h <= 0) return std::nullopt;
+    return QStringLiteral(" -s %1:%2 ").arg(evenUp(*w)).arg(evenUp(*h));
+}
+
+// A typed "N%": a whole percentage from 1 to 100.
+bool typedPercentage(const QString& text) {
+    const QString t = text.trimmed();
+    if (!t.endsWith(QLatin1Char('%'))) return false;
+    const auto p = num::ToInt16(t.chopped(1));
+    return p && *p >= 1 && *p <= 100;
+}
+
+bool keepsSize(const QString& text) {
+    const QString t = text.trimmed();
+    return t.isEmpty() || t == QStringLiteral("保持原尺寸");
+}
+
 std::optional<long long> videoBitrate(const EncodeControls& c, const EncodeProbes& probes) {
     if (c.vbitIndex >= 1 && c.vbitIndex <= 10) {
         if (!probes.videoBitrateKbps) return std::nullopt;
@@ -85,6 +112,11 @@ std::optional<long long> videoBitrate(const EncodeControls& c, const EncodeProbe
 }
 
 }  // namespace
+
+bool SizeTextApplies(const EncodeControls& c) {
+    if (!c.other || c.sizeIndex >= 0 || c.sizeText.contains(QLatin1Char('?'))) return true;
+    return keepsSize(c.sizeText) || typedFixedSize(c.sizeText) || typedPercentage(c.sizeText);
+}
 
 EncodeProbes EncodeProbes::ForFile(const QString& file) {
     EncodeProbes p;
@@ -118,6 +150,12 @@ std::optional<QString> BuildEncodeOptions(const EncodeControls& c, const EncodeP
                QStringLiteral(" ");
     } else if (c.sizeIndex >= 1) {
         const auto piece = percentSizePiece(c.sizeText, probes);
+        if (!piece) return std::nullopt;
+        out += *piece;
+    } else if (c.sizeIndex < 0 && !keepsSize(c.sizeText)) {
+        // Typed, not picked: applied as what it reads as, never dropped.
+        std::optional<QString> piece = typedFixedSize(c.sizeText);
+        if (!piece && typedPercentage(c.sizeText)) piece = percentSizePiece(c.sizeText.trimmed(), probes);
         if (!piece) return std::nullopt;
         out += *piece;
     }

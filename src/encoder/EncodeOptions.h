@@ -5,7 +5,8 @@
 // With ChOther unchecked the result is " -q:v 0 -q:a 0 -c copy -y " (stream
 // copy). Otherwise it is built piece by piece from the option lists; every
 // piece begins and ends with a blank, so neighbours stand two blanks apart:
-//   size " -s W:H ", video bit rate " -b:v Nk -maxrate Nk -bufsize 2Nk "
+//   size " -s W:H " (listed, typed, "?" or percentage), video bit rate
+//   " -b:v Nk -maxrate Nk -bufsize 2Nk "
 //   (" -b:v 0k " for a rate of 0), frame rate " -r <item> ", audio bit rate
 //   " -b:a Nk ", sample rate " -ar N ", then
 //   " -preset fast -crf <comp> -q:v 0 -q:a 0 " + (" -acodec copy " unless an
@@ -50,3 +51,10 @@ struct EncodeProbes {
 };
 
 std::optional<QString> BuildEncodeOptions(const EncodeControls& controls, const EncodeProbes& probes);
+
+// Whether the size setting can be applied as the box shows it. A picked item
+// and a "?" size always can; a typed text (list index -1) must read as
+// "W x H" (two whole numbers above 0; odd sides are made even), as a
+// percentage "N%" from 1 to 100, or be empty or the keep item's text. The
+// builder fails on a typed text that does not; a run refuses such rows.
+bool SizeTextApplies(const EncodeControls& controls);

@@ -67,6 +67,13 @@ void FileGrid::SetColSel(int c) {
 
 int FileGrid::TopRow() const { return std::max(1, std::min(topRow_, Rows() - 1)); }
 
+int FileGrid::VisibleRows() const {
+    const int rowHeight = rowCount() > 0 ? this->rowHeight(0) : verticalHeader()->defaultSectionSize();
+    if (rowHeight <= 0) return 1;
+    // The header row stands in the view's margin, not in the viewport.
+    return std::max(1, viewport()->height() / rowHeight);
+}
+
 bool FileGrid::SetTopRow(int r) {
     if (r < 1 || r >= Rows()) return false;
     topRow_ = r;

@@ -27,6 +27,8 @@ public:
     void SetRowSel(int r);
     void SetColSel(int c);
     int TopRow() const;
+    // Data rows that fit in the grid's view whole (at least 1).
+    int VisibleRows() const;
     // False when the grid refuses the row (no such data row).
     bool SetTopRow(int r);
 

@@ -27,7 +27,8 @@ void FileListController::AddRow(Form1& form, const QString& tabText) {
     g->AddItem(tabText);
     g->SetRow(g->Rows() - 1);
     g->SetColSel(g->Cols() - 1);
-    g->SetTopRow(g->Rows() - 15);  // refused while the list is short
+    // The new row at the foot of the view; refused while the list is short.
+    g->SetTopRow(g->Rows() - g->VisibleRows());
     UpdateFileCount(form);
 }
 

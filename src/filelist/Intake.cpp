@@ -47,7 +47,10 @@ Intake::~Intake() = default;
 
 void Intake::probe(const QString& path) {
     // Only regular files: opening a pipe or a device to read it would block.
-    // A file that cannot be probed keeps the previous size texts.
+    // A file without a readable size gets empty size texts, never the last
+    // file's.
+    f_.ProbeWidth.clear();
+    f_.ProbeHeight.clear();
     if (fileops::FileSize(path) < 0) return;
     probe::GetVideoSizeAndBitrate(path, f_.ProbeWidth, f_.ProbeHeight);
 }
@@ -75,10 +78,14 @@ void Intake::setWorking(QWidget* button, bool working) {
         f_.Frame1->setEnabled(false);
         button->setEnabled(false);
         f_.Busy = true;
+        // The update flow would otherwise run inside the add's yields.
+        updateWasEnabled_ = f_.CmdUpdate->isEnabled();
+        f_.CmdUpdate->setEnabled(false);
     } else {
         f_.Frame1->setEnabled(true);
         button->setEnabled(true);
         f_.Busy = false;
+        f_.CmdUpdate->setEnabled(updateWasEnabled_);
     }
 }
 
@@ -176,16 +183,12 @@ void Intake::CmdAddMp4_Click() {
         // Several files, or nothing usable (a hidden file chosen alone gives
         // a folder part and no names).
         setWorking(f_.CmdAddMp4, true);
-        const QStringList parts = SplitFileNameText(fileName);
-        const QString folder = parts.first();
-        for (int i = 1; i < parts.size(); ++i) {
-            const QString& name = parts[i];
-            if (name.isEmpty()) continue;
-            const QString full = folder + QLatin1Char('/') + name;
+        for (const PickedFile& picked : PickedFiles(fileName)) {
+            const QString full = picked.Path();
             probe(full);
             // The mode and the list may have changed during the last yield.
             QStringList cells;
-            if (videoRow(f_.ProcessingMode(), name, folder, full, covers, AddCoverExtensions(), cells))
+            if (videoRow(f_.ProcessingMode(), picked.name, picked.folder, full, covers, AddCoverExtensions(), cells))
                 addRow(cells);
             if (!yield()) return;
         }
@@ -249,10 +252,8 @@ void Intake::CmdCover_Click() {
         addRow({fileops::NameOf(fileName), fileops::FolderOf(fileName), w, h, f_.LBase->text()});
     } else {
         setWorking(f_.CmdCover, true);
-        const QStringList parts = SplitFileNameText(fileName);
-        for (int i = 1; i < parts.size(); ++i) {
-            if (parts[i].isEmpty()) continue;
-            addRow({parts[i], parts.first(), w, h, f_.LBase->text()});
+        for (const PickedFile& picked : PickedFiles(fileName)) {
+            addRow({picked.name, picked.folder, w, h, f_.LBase->text()});
             if (!yield()) return;
         }
     }
@@ -390,6 +391,9 @@ void Intake::MSF_OLEDragDrop(const QStringList& paths) {
         f_.services.dialogs->Beep();
         return;
     }
+    // A dropped folder is scanned with yields: no update flow inside it.
+    const bool updateWasEnabled = f_.CmdUpdate->isEnabled();
+    f_.CmdUpdate->setEnabled(false);
     for (const QString& item : paths) {
         if (fileops::FileSize(item) < 0) {
             // A folder (or anything without a file length).
@@ -401,6 +405,7 @@ void Intake::MSF_OLEDragDrop(const QStringList& paths) {
         probe(item);
         addRow({name, fileops::FolderOf(item), f_.ProbeWidth, f_.ProbeHeight});
     }
+    f_.CmdUpdate->setEnabled(updateWasEnabled);
     inform(QStringLiteral("文件加载完毕！"));
     FileGrid* g = f_.MSF;
     if (g->Rows() > 1) {

@@ -57,8 +57,10 @@ private:
     bool yield();
     void refuse(const QString& text, QWidget* focus);
     void inform(const QString& text);
-    // Busy and the controls a multiple add or a scan disables.
+    // Busy and the controls a multiple add or a scan disables; the update
+    // button gets back the state the add found it in.
     void setWorking(QWidget* button, bool working);
 
     Form1& f_;
+    bool updateWasEnabled_ = false;
 };

@@ -39,6 +39,22 @@ QString PictureNameOf(const QString& videoName) {
 
 QStringList SplitFileNameText(const QString& fileName) { return fileName.split(QChar(0)); }
 
+std::vector<PickedFile> PickedFiles(const QString& fileName) {
+    std::vector<PickedFile> picked;
+    const QStringList parts = SplitFileNameText(fileName);
+    for (int i = 1; i < parts.size(); ++i) {
+        const QString& part = parts[i];
+        if (part.isEmpty()) continue;
+        // A name picked outside the first one's folder comes whole.
+        const int slash = part.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0)
+            picked.push_back({parts.first(), part});
+        else
+            picked.push_back({part.left(slash), part.mid(slash + 1)});
+    }
+    return picked;
+}
+
 QString RowText(const QStringList& cells) { return cells.join(QLatin1Char('\t')); }
 
 bool CellsFitARow(const QStringList& cells) {

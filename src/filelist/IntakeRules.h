@@ -3,6 +3,7 @@
 // picture name and a cover's stem are made, how a dialog's answer splits.
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace intake {
 
@@ -29,6 +30,14 @@ QString PictureNameOf(const QString& videoName);
 
 // A dialog's FileName text split at NUL: the folder, then the names.
 QStringList SplitFileNameText(const QString& fileName);
+// The files a multiple selection names, each with its own folder: a bare
+// name lies in the first part's folder, a name with a "/" is a whole path.
+// Empty names are skipped.
+struct PickedFile {
+    QString folder, name;
+    QString Path() const { return folder + QLatin1Char('/') + name; }
+};
+std::vector<PickedFile> PickedFiles(const QString& fileName);
 
 // Cells joined by tabs, the way rows enter the list.
 QString RowText(const QStringList& cells);

@@ -21,10 +21,14 @@ QString ToQtFilter(const QString& filter) {
 QString FileNameText(const QStringList& paths, bool multiSelect) {
     if (paths.isEmpty()) return {};
     if (!multiSelect || paths.size() == 1) return paths.first();
-    // Folder first, then the bare names, each separated by NUL.
-    QString folder = QFileInfo(paths.first()).absolutePath();
+    // Folder first, then the names, each separated by NUL: bare names in that
+    // folder, whole paths for files picked elsewhere.
+    const QString folder = QFileInfo(paths.first()).absolutePath();
     QStringList parts{folder};
-    for (const QString& p : paths) parts << QFileInfo(p).fileName();
+    for (const QString& p : paths) {
+        const QFileInfo info(p);
+        parts << (info.absolutePath() == folder ? info.fileName() : info.absoluteFilePath());
+    }
     return parts.join(QChar(0));
 }
 

@@ -9,6 +9,7 @@
 // instead: a file that was cut off anywhere does not add up.
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 namespace probe {
@@ -26,11 +27,23 @@ struct VideoTrack {
 // MP4 and QuickTime: top-level boxes from the first byte to the last.
 struct Mp4Layout {
     bool readable = false;
-    // The boxes chain exactly to the end of the file and a movie box exists.
+    // The boxes chain exactly to the end of the file, a movie box exists and
+    // its tracks' data lies in the file's media data boxes; a fragmented file
+    // also ends with its fragment index, and every fragment it lists is there.
     bool complete = false;
     // Pictures in the item list's cover entry (moov/udta/meta/ilst/covr).
     int covers = 0;
     VideoTrack video;
+    // The movie header's creation time in seconds since 1970 (0: not set).
+    long long creationTime = 0;
+    // Chapters: the entries of the chapter track or of a Nero chapter list.
+    int chapters = 0;
+    // The movie box comes before the first media data box (faststart).
+    bool moovFirst = false;
+    // Tracks by their place among the movie's tracks (the demuxer's stream
+    // index): the chapter text tracks, and the timecode tracks.
+    std::vector<int> chapterTracks;
+    std::vector<int> timecodeTracks;
 };
 Mp4Layout ReadMp4Layout(const QString& path);
 
@@ -49,21 +62,40 @@ struct MatroskaLayout {
     bool complete = false;
     std::vector<MatroskaAttachment> attachments;
     VideoTrack video;
+    // The segment's DateUTC, in seconds since 1970, when it states one.
+    bool hasDate = false;
+    long long date = 0;
+    // Chapter atoms of every edition, nested ones included.
+    int chapters = 0;
 };
 MatroskaLayout ReadMatroskaLayout(const QString& path);
 
-// MP3: an optional ID3v2 tag, MPEG audio frames, an optional ID3v1 tag.
+// MP3: optional ID3v2 tags, MPEG audio frames, optional tags at the end (APE
+// tags, ID3v2 tags with a footer, an ID3v1 tag). A file that gets shorter
+// while it is read reads as not readable.
 struct Mp3Layout {
     bool readable = false;
     bool id3v2 = false;
+    int id3v2Tags = 0;              // ID3v2 tags in front of the audio
     std::vector<int> pictureTypes;  // one per APIC/PIC frame, in tag order
     bool id3v1 = false;
+    bool ape = false;
+    // No tag runs past the end of the file.
+    bool tagsWhole = true;
     // A Xing, Info or VBRI header frame opens the audio.
     bool vbrHeader = false;
     // Whole audio frames (the header frame not counted), and the bytes of a
     // frame cut short at the end (0 when the last frame is whole).
     long long frames = 0;
     long long partialTail = 0;
+    // The file's size; where the audio starts (after the ID3v2 tags in front)
+    // and where the tags at the end start; the CRC-32 of the bytes between
+    // and of the bytes after.
+    long long size = 0;
+    long long audioStart = 0;
+    long long trailingStart = 0;
+    uint32_t audioCrc = 0;
+    uint32_t trailingCrc = 0;
 };
 Mp3Layout ReadMp3Layout(const QString& path);
 

@@ -1,5 +1,8 @@
 #include "probe/MediaInfoLibrary.h"
 
+#include <QDir>
+#include <QTemporaryFile>
+
 #include <dlfcn.h>
 #include <locale.h>
 
@@ -132,6 +135,51 @@ Fields FetchFields(const MediaInfoApi& api, const QString& file, const std::vect
         }
     });
     return out;
+}
+
+}  // namespace probe
+
+namespace probe {
+
+namespace {
+
+// A tenth of a second of 8 kHz mono silence as a WAV file: small, and read
+// by every build of the library.
+QByteArray knownGoodWave() {
+    const quint32 dataBytes = 1600;
+    QByteArray b;
+    const auto u32 = [&b](quint32 v) {
+        for (int i = 0; i < 4; ++i) b.append(static_cast<char>((v >> (8 * i)) & 0xff));
+    };
+    const auto u16 = [&b](quint16 v) {
+        b.append(static_cast<char>(v & 0xff));
+        b.append(static_cast<char>(v >> 8));
+    };
+    b.append("RIFF");
+    u32(36 + dataBytes);
+    b.append("WAVEfmt ");
+    u32(16);
+    u16(1);         // PCM
+    u16(1);         // mono
+    u32(8000);      // samples per second
+    u32(16000);     // bytes per second
+    u16(2);         // block size
+    u16(16);        // bits per sample
+    b.append("data");
+    u32(dataBytes);
+    b.append(QByteArray(static_cast<int>(dataBytes), '\0'));
+    return b;
+}
+
+}  // namespace
+
+bool ReadsKnownMedia(const MediaInfoApi& api) {
+    if (!api.HasFields()) return false;
+    QTemporaryFile file(QDir::tempPath() + QStringLiteral("/known-XXXXXX.wav"));
+    const QByteArray wave = knownGoodWave();
+    if (!file.open() || file.write(wave) != wave.size() || !file.flush()) return false;
+    const Fields got = FetchFields(api, file.fileName(), {{2, QStringLiteral("SamplingRate")}});
+    return got.opened && got.counts[2] == 1 && got.values[0][0].trimmed() == QLatin1String("8000");
 }
 
 }  // namespace probe

@@ -33,6 +33,10 @@ MediaInfoApi LoadMediaInfo(const char* libraryFile);
 // The system's libmediainfo, loaded on first use and kept for the process's life.
 const MediaInfoApi& SystemMediaInfo();
 
+// Whether the library opens and reads a small file known to be good; false
+// when it is not loaded. Tells a missing or broken library from a bad file.
+bool ReadsKnownMedia(const MediaInfoApi& api);
+
 enum class ReportKind { Normal, Complete };
 
 // The library's text report for a file: New, Open, Option "Complete", Inform,

@@ -23,6 +23,9 @@ QString normalReport(const MediaInfoApi& api, const QString& file) {
 
 std::optional<long> GetVideoSizeAndBitrate(const MediaInfoApi& api, const QString& file, QString& width,
                                            QString& height) {
+    // Nothing of an earlier file may pass for this one's.
+    width.clear();
+    height.clear();
     const QString report = normalReport(api, file);
     const VideoSize size = ReadVideoSize(report);
     if (!size.width) return std::nullopt;
@@ -46,6 +49,14 @@ double GetMediaDuration(const MediaInfoApi& api, const QString& file) {
     const QFileInfo info(file);
     if (!info.isFile() || info.fileName().startsWith('.')) return 0;  // hidden files count as missing
     return ReadDuration(FetchReport(api, info.absoluteFilePath(), ReportKind::Complete));
+}
+
+double GetVideoDuration(const MediaInfoApi& api, const QString& file) {
+    const QFileInfo info(file);
+    if (!info.isFile() || info.fileName().startsWith('.')) return 0;  // as the file's duration
+    const StreamFacts facts = ReadStreamFacts(api, file);
+    if (!facts.videoDurations.empty() && facts.videoDurations.front() > 0) return facts.videoDurations.front();
+    return GetMediaDuration(api, file);
 }
 
 StreamFacts ReadStreamFacts(const MediaInfoApi& api, const QString& file) {
@@ -109,5 +120,7 @@ std::optional<long> GetVideoFrameRateAndBitrate(const QString& file, int& frameR
 }
 
 double GetMediaDuration(const QString& file) { return GetMediaDuration(SystemMediaInfo(), file); }
+
+double GetVideoDuration(const QString& file) { return GetVideoDuration(SystemMediaInfo(), file); }
 
 }  // namespace probe

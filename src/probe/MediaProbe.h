@@ -8,9 +8,10 @@ namespace probe {
 
 struct MediaInfoApi;
 
-// Writes the picture size as decimal texts into width and height and gives the
-// video bit rate in kb/s. Nothing when the report lacks the size or video
-// labels (audio-only or unreadable files); an output already written stays.
+// Writes the picture size as players show it (sides swapped for a quarter
+// turn) as decimal texts into width and height and gives the video bit rate
+// in kb/s. Nothing when the report lacks the size or video labels (audio-only
+// or unreadable files); width and height are empty texts unless read.
 std::optional<long> GetVideoSizeAndBitrate(const QString& file, QString& width, QString& height);
 
 // Writes the frame rate (whole frames per second) and gives the video bit rate
@@ -19,6 +20,11 @@ std::optional<long> GetVideoFrameRateAndBitrate(const QString& file, int& frameR
 
 // Seconds; 0 when the file is missing, hidden or the report has no duration.
 double GetMediaDuration(const QString& file);
+
+// Seconds of picture: the first video stream's own duration where the library
+// states one (a film whose sound runs on past its last frame is shorter than
+// its file), else the file's as GetMediaDuration reads it.
+double GetVideoDuration(const QString& file);
 
 // The streams of a file as the library counts them (cover pictures are not
 // streams here: an MP4 or Matroska cover is a tag or an attachment, an ID3
@@ -57,5 +63,6 @@ std::optional<long> GetVideoSizeAndBitrate(const MediaInfoApi& api, const QStrin
                                            QString& height);
 std::optional<long> GetVideoFrameRateAndBitrate(const MediaInfoApi& api, const QString& file, int& frameRate);
 double GetMediaDuration(const MediaInfoApi& api, const QString& file);
+double GetVideoDuration(const MediaInfoApi& api, const QString& file);
 
 }  // namespace probe

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <cmath>
+#include <utility>
 
 namespace probe {
 
@@ -65,6 +66,11 @@ std::vector<ReportSection> ParseReport(const QString& report) {
     return sections;
 }
 
+bool TurnedSideways(const QString& rotation) {
+    const double degrees = std::fmod(std::fabs(num::LeadingNumber(withoutBlanks(rotation))), 180.0);
+    return std::fabs(degrees - 90.0) < 0.5;
+}
+
 VideoSize ReadVideoSize(const QString& report) {
     const auto sections = ParseReport(report);
     const ReportSection* video = firstSection(sections, kVideo);
@@ -72,6 +78,9 @@ VideoSize ReadVideoSize(const QString& report) {
     VideoSize size;
     if (const auto w = video->Value("Width")) size.width = num::Text(num::LeadingNumber(*w));
     if (const auto h = video->Value("Height")) size.height = num::Text(num::LeadingNumber(*h));
+    // Players turn the picture before showing it: a portrait phone video is
+    // stored wide with a quarter turn.
+    if (TurnedSideways(video->Value("Rotation").value_or(QString()))) std::swap(size.width, size.height);
     return size;
 }
 

@@ -27,14 +27,19 @@ struct ReportSection {
 
 std::vector<ReportSection> ParseReport(const QString& report);
 
-// Width and height of the first video stream as decimal texts without
-// grouping blanks ("1 920 pixels" gives "1920"); each is absent when that
-// stream lacks it, both when the report has no video stream.
+// Width and height of the first video stream as players show it, as decimal
+// texts without grouping blanks ("1 920 pixels" gives "1920"): swapped when
+// the stream is turned a quarter (its "Rotation" 90° or 270°). Each is absent
+// when that stream lacks it, both when the report has no video stream.
 struct VideoSize {
     std::optional<QString> width;
     std::optional<QString> height;
 };
 VideoSize ReadVideoSize(const QString& report);
+
+// Whether a rotation value ("90°", "270.000", "-90") turns the picture a
+// quarter, so that its width and height swap places.
+bool TurnedSideways(const QString& rotation);
 
 // The "Frame rate" of the first video stream in whole frames per second,
 // halves to even (12.500 gives 12); 0 when that stream states none. Nothing

@@ -6,6 +6,7 @@
 #include "support/FormFixture.h"
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -45,13 +46,41 @@ TEST_F(ListFixture, AddingARowSelectsItAndCounts) {
 }
 
 TEST_F(ListFixture, ScrollsOnlyOnceTheListIsLong) {
-    fill(15);
-    EXPECT_EQ(f->MSF->TopRow(), 1);
+    f->show();
+    QApplication::processEvents();
+    FileGrid* g = f->MSF;
+    const int visible = g->VisibleRows();
+    ASSERT_GE(visible, 3);
+    // Whole rows: one more would not fit.
+    const int rowHeight = g->verticalHeader()->defaultSectionSize();
+    ASSERT_LE(visible * rowHeight, g->viewport()->height());
+    ASSERT_GT((visible + 1) * rowHeight, g->viewport()->height());
+    fill(visible);
+    EXPECT_EQ(g->TopRow(), 1);
     fill(5);
-    EXPECT_EQ(f->MSF->Rows(), 21);
-    EXPECT_EQ(f->MSF->TopRow(), 6);
-    EXPECT_EQ(f->MSF->Row(), 20);
-    EXPECT_EQ(f->Stb->PanelText(3), "文件数：20");
+    EXPECT_EQ(g->Rows(), visible + 6);
+    EXPECT_EQ(g->TopRow(), 6);
+    EXPECT_EQ(g->Row(), visible + 5);
+    EXPECT_EQ(f->Stb->PanelText(3), QString("文件数：%1").arg(visible + 5));
+}
+
+// Whatever the window's height, the rows just added are in view, with as many
+// rows before them as the view holds.
+TEST_F(ListFixture, NewRowsAreInViewAtAnyWindowHeight) {
+    f->show();
+    QApplication::processEvents();
+    FileGrid* g = f->MSF;
+    for (const int extra : {0, -120, 160}) {
+        FileListController::ClearList(*f);
+        f->resize(f->width(), f->height() + extra);
+        QApplication::processEvents();
+        fill(40);
+        QApplication::processEvents();
+        const QRect view = g->viewport()->rect();
+        const int last = g->Rows() - 2;  // table row of the last grid row
+        EXPECT_TRUE(view.contains(g->visualRect(g->model()->index(last, 0)))) << extra;
+        EXPECT_EQ(g->TopRow(), g->Rows() - g->VisibleRows()) << extra;
+    }
 }
 
 TEST_F(ListFixture, DeletingASelectionUpwardsOrDownwards) {

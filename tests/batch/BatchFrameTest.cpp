@@ -71,10 +71,24 @@ TEST(BatchFrame, RefusalsChangeNothing) {
 }
 
 TEST(BatchFrame, MissingResourcesEndTheProgramUnlessMp3) {
+    // A first row without a height, and a media library that reads: a bad
+    // or audio-only file, and the run goes on.
+    BatchWindow g(false);
+    ASSERT_TRUE(g.loaded);
+    ModeTwoRows(g, 2);
+    g.form().MSF->SetTextMatrix(1, ColHeight, " 0 px");
+    g.Run();
+    EXPECT_TRUE(g.dialogs().messages.empty() ||
+                g.dialogs().messages[0].text != "本机缺失资源文件，请重新下载安装包，然后以管理员权限重新覆盖安装！");
+    EXPECT_EQ(g.fx.control.ended, 0);
+    EXPECT_EQ(g.fakeShell.starts.size(), 2u);
+    EXPECT_EQ(g.Status(2), "Ok");
+
     BatchWindow w(false);
     ASSERT_TRUE(w.loaded);
     ModeTwoRows(w, 2);
     w.form().MSF->SetTextMatrix(1, ColHeight, " 0 px");
+    w.form().batch->SetLibraryCheck([] { return false; });
     w.Run();
     ASSERT_EQ(w.dialogs().messages.size(), 1u);
     EXPECT_EQ(w.dialogs().messages[0].text, "本机缺失资源文件，请重新下载安装包，然后以管理员权限重新覆盖安装！");

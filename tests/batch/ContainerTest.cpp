@@ -8,6 +8,9 @@
 #include "batch/Containers.h"
 
 #include <QImage>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace batch_test;
@@ -82,6 +85,118 @@ int coversOf(const QString& file, bool matroska) {
     int n = 0;
     for (const auto& a : media::Attachments(file)) n += a.mime.startsWith("image/");
     return n;
+}
+
+// The JSON a tool prints about a file; empty when it fails.
+QJsonObject JsonOf(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() > 1) return {};
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+QString Ffprobe() {
+    const QString ff = QStringLiteral(PLINDOR_FFMPEG);
+    return ff.left(ff.lastIndexOf('/') + 1) + "ffprobe";
+}
+
+// What a run must leave of a file besides its cover: the file's and every
+// real stream's tags (without what the writer stamps itself), the streams'
+// kinds and dispositions, the chapters with their times and titles, and each
+// stream's packets.
+struct Kept {
+    QJsonObject formatTags;
+    QJsonArray streams, chapters;
+    QStringList hashes;
+    bool operator==(const Kept& o) const {
+        return formatTags == o.formatTags && streams == o.streams && chapters == o.chapters && hashes == o.hashes;
+    }
+};
+
+Kept KeptOf(const QString& path) {
+    // The writer's name, brands and vendor, and each Matroska track's
+    // length, which the writer states anew. A language of "und" says no more
+    // than none.
+    static const QStringList stamped{"encoder", "major_brand", "minor_version", "compatible_brands", "vendor_id",
+                                     "ENCODER", "MAJOR_BRAND", "MINOR_VERSION", "COMPATIBLE_BRANDS", "DURATION"};
+    const auto unstamped = [](QJsonObject tags) {
+        for (const QString& k : stamped) tags.remove(k);
+        if (tags.value("language") == "und") tags.remove("language");
+        return tags;
+    };
+    const QJsonObject all = JsonOf(Ffprobe(), {"-v", "error", "-print_format", "json", "-show_streams", "-show_format",
+                                               "-show_chapters", path});
+    Kept k;
+    k.formatTags = unstamped(all.value("format").toObject().value("tags").toObject());
+    k.formatTags.remove("timecode");
+    for (const auto& v : all.value("streams").toArray()) {
+        QJsonObject s = v.toObject();
+        if (s.value("disposition").toObject().value("attached_pic").toInt() == 1) continue;
+        // A cover attachment comes and goes; the others are compared with ffprobe's attachment list.
+        if (s.value("codec_type").toString() == "attachment") continue;
+        QJsonObject tags = unstamped(s.value("tags").toObject());
+        // The writer makes a timecode track anew from the video's timecode,
+        // named after the video's handler; the reader then also states that
+        // timecode for the whole file.
+        if (s.value("codec_tag_string") == "tmcd") tags.remove("handler_name");
+        k.streams.append(QJsonObject{{"type", s.value("codec_type")},
+                                     {"tag", s.value("codec_tag_string")},
+                                     {"disposition", s.value("disposition")},
+                                     {"tags", tags}});
+    }
+    k.chapters = all.value("chapters").toArray();
+    k.hashes = media::StreamHashes(path);
+    return k;
+}
+
+std::string Shown(const Kept& k) {
+    return QJsonDocument(QJsonObject{{"format", k.formatTags}, {"streams", k.streams}, {"chapters", k.chapters}})
+               .toJson(QJsonDocument::Compact)
+               .toStdString() +
+           " " + k.hashes.join(" ").toStdString();
+}
+
+// Whether the file's movie box comes before its media.
+bool MoovFirst(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray b = f.readAll();
+    for (long long at = 0; at + 8 <= b.size();) {
+        const auto* u = reinterpret_cast<const unsigned char*>(b.constData() + at);
+        const long long size = (static_cast<long long>(u[0]) << 24) | (u[1] << 16) | (u[2] << 8) | u[3];
+        const QByteArray type = b.mid(static_cast<int>(at) + 4, 4);
+        if (type == "moov") return true;
+        if (type == "mdat" || size < 8) return false;
+        at += size;
+    }
+    return false;
+}
+
+// mkvmerge's view of a Matroska file without what changes with every write
+// (its unique ids, the writing programs) and without the cover attachment;
+// the tags are compared as ffprobe reads them, without the writer's own.
+QJsonObject MkvmergeView(const QString& path) {
+    QJsonObject all = JsonOf("mkvmerge", {"-J", path});
+    QJsonObject props = all.value("container").toObject().value("properties").toObject();
+    for (const char* k : {"segment_uid", "muxing_application", "writing_application"}) props.remove(k);
+    QJsonArray tracks;
+    for (const auto& t : all.value("tracks").toArray()) {
+        const QJsonObject p = t.toObject().value("properties").toObject();
+        QJsonObject kept;
+        for (const char* k : {"language", "track_name", "default_track", "forced_track", "enabled_track", "codec_id"})
+            kept.insert(k, p.value(k));
+        tracks.append(QJsonObject{{"type", t.toObject().value("type")}, {"properties", kept}});
+    }
+    QJsonArray attachments;
+    for (const auto& a : all.value("attachments").toArray()) {
+        const QJsonObject o = a.toObject();
+        if (container::IsCoverAttachmentName(o.value("file_name").toString())) continue;
+        attachments.append(QJsonObject{{"name", o.value("file_name")}, {"type", o.value("content_type")},
+                                       {"size", o.value("size")}});
+    }
+    return QJsonObject{{"date_utc", props.value("date_utc")}, {"title", props.value("title")},
+                       {"chapters", all.value("chapters")},
+                       {"tracks", tracks}, {"attachments", attachments}};
 }
 
 }  // namespace
@@ -262,5 +377,120 @@ TEST(Containers, TrimCropAndReencodingWorkOnEveryMechanism) {
         EXPECT_EQ(coversOf(w.Path(k.file), k.matroska), 1);
         if (k.subtitles) EXPECT_EQ(media::AttachmentBytes(w.Path(k.file), "own.ttf"), fontBytes());
         EXPECT_TRUE(media::DecodesCleanly(w.Path(k.file)));
+    }
+}
+
+TEST(Containers, EverythingButTheCoverSurvivesRunAfterRunInPlace) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
+    const QString make = w.Path("make");
+    ASSERT_TRUE(QDir().mkpath(make));
+    const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac"};
+    const QStringList av = kVideo + kAudio;
+
+    // Two chapters and a creation date, written web-ready.
+    ASSERT_TRUE(WriteBytes(make + "/chapters.txt", ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\n"
+                                                   "title=Anfang\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\n"
+                                                   "END=2000\ntitle=Ende\n"));
+    ASSERT_TRUE(media::Ffmpeg(av + QStringList{"-f", "ffmetadata", "-i", make + "/chapters.txt", "-map", "0", "-map",
+                                               "1", "-map_chapters", "2"} +
+                              h264 +
+                              QStringList{"-shortest", "-metadata", "creation_time=2021-05-06T07:08:09Z", "-metadata",
+                                          "title=Geburtstag", "-metadata", "comment=Bei Oma", "-metadata",
+                                          "location=+52.5200+013.4050/", "-metadata:s:a:0", "language=ger",
+                                          "-metadata:s:v:0", "handler_name=Kamera", "-movflags", "+faststart",
+                                          w.Path("dated.mp4")}));
+    ASSERT_TRUE(MoovFirst(w.Path("dated.mp4")));
+    ASSERT_TRUE(media::Ffmpeg(av + h264 + QStringList{"-shortest", "-metadata", "creation_time=2019-03-04T05:06:07Z",
+                                                      "-metadata", "title=Urlaub", w.Path("dated.mov")}));
+    // A camera's timecode track.
+    ASSERT_TRUE(media::Ffmpeg(av + h264 + QStringList{"-shortest", "-timecode", "01:02:03:04", w.Path("tc.mp4")}));
+    // Matroska as mkvmerge writes it: its own date, a title, chapters, tags,
+    // a font, track languages, names and flags.
+    ASSERT_TRUE(media::Ffmpeg(av + h264 + QStringList{"-shortest", make + "/plain.mp4"}));
+    ASSERT_TRUE(WriteBytes(make + "/ch.txt", "CHAPTER01=00:00:00.000\nCHAPTER01NAME=Eins\n"
+                                             "CHAPTER02=00:00:01.000\nCHAPTER02NAME=Zwei\n"));
+    ASSERT_TRUE(WriteBytes(make + "/tags.xml", "<?xml version=\"1.0\"?>\n<Tags><Tag><Targets></Targets><Simple>"
+                                               "<Name>ARTIST</Name><String>Jemand</String></Simple></Tag></Tags>\n"));
+    ASSERT_TRUE(WriteBytes(make + "/own.ttf", fontBytes()));
+    QProcess mkvmerge;
+    mkvmerge.start("mkvmerge", {"-q", "-o", w.Path("made.mkv"), "--title", "Heimkino", "--chapters", make + "/ch.txt",
+                                "--global-tags", make + "/tags.xml", "--language", "0:ger", "--language", "1:jpn",
+                                "--track-name", "1:Ton", "--forced-display-flag", "1:1", make + "/plain.mp4",
+                                "--attachment-mime-type", "application/x-truetype-font", "--attach-file",
+                                make + "/own.ttf"});
+    ASSERT_TRUE(mkvmerge.waitForFinished(60000));
+    ASSERT_EQ(mkvmerge.exitCode(), 0) << mkvmerge.readAll().toStdString();
+
+    const QStringList files{"dated.mp4", "dated.mov", "tc.mp4", "made.mkv"};
+    std::map<QString, Kept> kept;
+    for (const QString& f : files) {
+        kept[f] = KeptOf(w.Path(f));
+        ASSERT_FALSE(kept[f].hashes.isEmpty()) << f.toStdString();
+        w.AddVideo(f, w.Path("cover.png"));
+    }
+    const QJsonObject mkv = MkvmergeView(w.Path("made.mkv"));
+    ASSERT_FALSE(mkv.value("date_utc").toString().isEmpty());
+    ASSERT_EQ(kept["dated.mp4"].chapters.size(), 2);
+    ASSERT_EQ(kept["made.mkv"].chapters.size(), 2);
+
+    for (const QString colour : {"red", "blue"}) {
+        SCOPED_TRACE(colour.toStdString());
+        ASSERT_TRUE(PlacePicture(w.Path("cover.png"), colour, 80, 60));
+        w.Run();
+        for (int row = 1; row <= files.size(); ++row) {
+            const QString& f = files[row - 1];
+            const QString p = w.Path(f);
+            SCOPED_TRACE(f.toStdString());
+            EXPECT_EQ(w.Status(row), "Ok");
+            EXPECT_EQ(coversOf(p, f.endsWith(".mkv")), 1);
+            const Kept now = KeptOf(p);
+            EXPECT_TRUE(now == kept[f]) << Shown(now) << "\n" << Shown(kept[f]);
+        }
+        EXPECT_TRUE(MoovFirst(w.Path("dated.mp4")));
+        EXPECT_FALSE(MoovFirst(w.Path("dated.mov")));
+        EXPECT_EQ(MkvmergeView(w.Path("made.mkv")), mkv)
+            << QJsonDocument(MkvmergeView(w.Path("made.mkv"))).toJson(QJsonDocument::Compact).toStdString() << "\n"
+            << QJsonDocument(mkv).toJson(QJsonDocument::Compact).toStdString();
+        // The timecode stays on the video, in one timecode track.
+        const QJsonArray tc = Streams(w.Path("tc.mp4"));
+        int timecodeTracks = 0;
+        for (const auto& s : tc) timecodeTracks += s.toObject().value("codec_tag_string").toString() == "tmcd";
+        EXPECT_EQ(timecodeTracks, 1);
+        EXPECT_EQ(tc.at(StreamIndex(w.Path("tc.mp4"), "video")).toObject().value("tags").toObject().value("timecode"),
+                  "01:02:03:04");
+    }
+}
+
+TEST(Containers, ReencodingCopiesSubtitlesDataAndAttachments) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
+    ASSERT_TRUE(WriteBytes(w.Path("s.srt"), "1\n00:00:00,200 --> 00:00:01,500\n你好\n\n2\n00:00:01,600 --> "
+                                            "00:00:01,900\nAuf Wiedersehen\n"));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + kAudio +
+                              QStringList{"-i", w.Path("s.srt"), "-map", "0", "-map", "1", "-map", "2", "-c:v",
+                                          "libx264", "-preset", "ultrafast", "-c:a", "aac", "-c:s", "mov_text",
+                                          "-metadata:s:s:0", "language=chi", "-shortest", w.Path("subs.mp4")}));
+    const auto subtitles = [](const QString& path) {
+        QStringList s = media::StreamHashes(path).filter(QRegularExpression("^s,"));
+        return s;
+    };
+    const QStringList before = subtitles(w.Path("subs.mp4"));
+    ASSERT_EQ(before.size(), 1);
+    w.AddVideo("subs.mp4", w.Path("cover.png"));
+    w.form().ChOther->setChecked(true);
+    w.form().CmbSize->SetText("400x240");
+    for (const QString colour : {"red", "blue"}) {
+        SCOPED_TRACE(colour.toStdString());
+        ASSERT_TRUE(PlacePicture(w.Path("cover.png"), colour, 80, 60));
+        w.Run();
+        EXPECT_TRUE(w.Status(1).startsWith("Ok！")) << w.Status(1).toStdString();
+        EXPECT_EQ(StreamSize(w.Path("subs.mp4"), false), QSize(400, 240));
+        EXPECT_EQ(subtitles(w.Path("subs.mp4")), before);
+        EXPECT_EQ(media::CountStreams(w.Path("subs.mp4"), "subtitle"), 1);
+        EXPECT_EQ(media::CountAttachedPictures(w.Path("subs.mp4")), 1);
+        EXPECT_TRUE(media::DecodesCleanly(w.Path("subs.mp4")));
     }
 }

@@ -8,6 +8,8 @@ namespace {
 
 // The source's streams as every MP4 command maps them.
 const QString kMap = "-map 0:V? -map 0:a? -map 0:s? -map 0:d?";
+// What every MP4 tail adds: the source's tags kept, no file-wide timecode.
+const QString kKeep = "-map_metadata 0 -metadata timecode= ";
 // What every MP3 tail adds: the picture is the front cover.
 const QString kFront = "-metadata:s:v:0 comment=\"Cover (front)\" ";
 
@@ -55,7 +57,7 @@ TEST(CoverCommands, TailsKeepEveryBlankOfTheirCommand) {
     for (const auto& c : cases) {
         SCOPED_TRACE(QString("saveAs %1 hardware %2 which %3").arg(c.saveAs).arg(c.hardware).arg(int(c.which)).toStdString());
         EXPECT_EQ(covercmd::Tail(Inputs(c.saveAs, c.hardware, true), c.which), c.mp3 + kFront);
-        EXPECT_EQ(covercmd::Tail(Inputs(c.saveAs, c.hardware, false), c.which), c.mp4);
+        EXPECT_EQ(covercmd::Tail(Inputs(c.saveAs, c.hardware, false), c.which), c.mp4 + kKeep);
     }
 }
 
@@ -63,13 +65,13 @@ TEST(CoverCommands, SkeletonOrdersPrefixTrimInputsTailOptionsAndOutput) {
     covercmd::Inputs in = Inputs(false, true);
     EXPECT_EQ(covercmd::Build(in, Which::Software).Text(),
               " -threads 2  -i \"/v/a b.mp4\" -i \"/p/Cover.png\"  -map 1 " + kMap +
-                  " -c copy -disposition:0 attached_pic   -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
+                  " -c copy -disposition:0 attached_pic  " + kKeep + " -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
     EXPECT_EQ(covercmd::Build(in, Which::Qsv).Text(),
               "  -c:v h264_qsv  -threads 2  -i \"/v/a b.mp4\" -i \"/p/Cover.png\"   -map 1 " + kMap +
-                  " -c copy -disposition:0 attached_pic  -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
+                  " -c copy -disposition:0 attached_pic " + kKeep + " -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
     EXPECT_EQ(covercmd::Build(in, Which::Cuvid).Text(),
               " -c:v h264_cuvid   -noautorotate  -threads 2  -i \"/v/a b.mp4\" -i \"/p/Cover.png\"  -map 1 " + kMap +
-                  " -c copy -disposition:0 attached_pic  -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
+                  " -c copy -disposition:0 attached_pic " + kKeep + " -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
 
     // The trim stands before the inputs; the crop between the table's blanks and the tail.
     in.timeCutArgs = "-ss 5 -t 55.5 ";
@@ -77,7 +79,7 @@ TEST(CoverCommands, SkeletonOrdersPrefixTrimInputsTailOptionsAndOutput) {
     EXPECT_EQ(covercmd::Build(in, Which::Qsv).Text(),
               "  -c:v h264_qsv -ss 5 -t 55.5  -threads 2  -i \"/v/a b.mp4\" -i \"/p/Cover.png\"  -vf "
               "crop=x=1:y=2:w=316:h=234   -map 1 " +
-                  kMap + " -c copy -disposition:0 attached_pic  -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
+                  kMap + " -c copy -disposition:0 attached_pic " + kKeep + " -q:v 0 -q:a 0 -c copy -y  \"/o/x.mp4\"");
 
     // MP3 commands never carry the crop.
     in.mechanism = container::Mechanism::Mp3;
@@ -133,7 +135,8 @@ TEST(CoverCommands, ReencodingDropsStreamCopyAndKeepsTheCoverAPicture) {
     in.cropArgs = " -vf crop=x=1:y=2:w=316:h=234 ";
     const QString text = covercmd::Reencoding(covercmd::Build(in, Which::Software)).Text();
     EXPECT_EQ(text, " -threads 2  -i \"/v/a b.mp4\" -i \"/p/Cover.png\"  -vf crop=x=1:y=2:w=316:h=234  -map 1 " + kMap +
-                        " -c:v:0 png -disposition:0 attached_pic  -q:v 0 -q:a 0   -y  \"/o/x.mp4\"");
+                        " -c:v:0 png -c:s copy -c:d copy -c:t copy -disposition:0 attached_pic " + kKeep +
+                        " -q:v 0 -q:a 0  -c:s copy -c:d copy -c:t copy  -y  \"/o/x.mp4\"");
     EXPECT_FALSE(text.contains("-c copy"));
 
     // A path holding "-c copy" is left alone.

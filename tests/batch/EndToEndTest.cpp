@@ -1,7 +1,9 @@
 // Whole runs with the real encoder on generated media, checked with ffprobe.
 #include "BatchFixture.h"
 
+#include "filelist/Intake.h"
 #include "platform/Settings.h"
+#include "support/TaggedMp3.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -143,11 +145,8 @@ TEST(EndToEnd, Mp3GetsAnId3v23PictureAndKeepsOnlyOne) {
         EXPECT_EQ(media::CountAttachedPictures(w.Path("song.mp3")), 1);
         EXPECT_EQ(StreamSize(w.Path("song.mp3"), true), QSize(120, 90));  // MP3 covers are not scaled
         EXPECT_EQ(media::CountPackets(w.Path("song.mp3"), 0), audioPackets);
-        QFile f(w.Path("song.mp3"));
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        const QByteArray head = f.read(4);
-        EXPECT_EQ(head.left(3), "ID3");
-        EXPECT_EQ(head.at(3), 3);
+        // The source's own tag version (the encoder's default, 2.4) is kept.
+        EXPECT_EQ(media::Id3v2Version(w.Path("song.mp3")), 4);
     }
 }
 
@@ -179,15 +178,19 @@ TEST(EndToEnd, Mp3KeepsItsTagsAndEverySampleAndGetsAFrontCover) {
     for (const QString name : {"plain.mp3", "vbr.mp3"}) {
         SCOPED_TRACE(name.toStdString());
         const QString p = w.Path(name);
-        int pictures = 0;
+        QStringList pictures;
         for (const auto& s : Streams(p)) {
             const QJsonObject o = s.toObject();
             if (o.value("disposition").toObject().value("attached_pic").toInt() != 1) continue;
-            ++pictures;
-            EXPECT_EQ(o.value("tags").toObject().value("comment").toString(), "Cover (front)");
-            EXPECT_EQ(QSize(o.value("width").toInt(), o.value("height").toInt()), QSize(60, 40));
+            pictures << QString("%1 %2x%3")
+                            .arg(o.value("tags").toObject().value("comment").toString())
+                            .arg(o.value("width").toInt())
+                            .arg(o.value("height").toInt());
         }
-        EXPECT_EQ(pictures, 1);
+        // The new front cover, and the old picture of another type where it was.
+        QStringList want{"Cover (front) 60x40"};
+        if (name == "plain.mp3") want << "Other 30x20";
+        EXPECT_EQ(pictures, want);
     }
     EXPECT_EQ(media::DecodedSamples(w.Path("plain.mp3")), samples);
     EXPECT_EQ(media::DecodedSamples(w.Path("vbr.mp3")), vbrSamples);
@@ -198,6 +201,113 @@ TEST(EndToEnd, Mp3KeepsItsTagsAndEverySampleAndGetsAFrontCover) {
     EXPECT_TRUE(bytes.right(128).contains("Someone"));
     EXPECT_EQ(media::Probe(w.Path("plain.mp3")).value("format").toObject().value("tags").toObject().value("title").toString(),
               "歌名");
+}
+
+namespace {
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// What an MP3 replacement must keep of a source, read with TagLib and as bytes.
+struct Mp3Kept {
+    QStringList tags;  // every frame but the front cover, the APE items, ID3v1
+    QByteArray afterTag;
+    int version = 0;
+};
+
+Mp3Kept KeptOf(const QString& path) {
+    return {media::DescribeTags(path), media::AfterId3v2(path), media::Id3v2Version(path)};
+}
+
+void ExpectKept(const QString& path, const Mp3Kept& source, const QString& cover) {
+    const Mp3Kept now = KeptOf(path);
+    EXPECT_EQ(now.tags, source.tags);
+    EXPECT_TRUE(now.afterTag == source.afterTag) << "the bytes after the ID3v2 tag changed";
+    EXPECT_EQ(now.version, source.version ? source.version : 3);
+    EXPECT_EQ(media::FrontCovers(path), (QList<QByteArray>{FileBytes(cover)}));
+}
+
+}  // namespace
+
+TEST(EndToEnd, Mp3KeepsEveryFrameAndEveryByteButItsFrontCover) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    w.form().ChMp3->setChecked(true);
+    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(PlacePicture(w.Path("old.png"), "green", 40, 30));
+    ASSERT_TRUE(PlacePicture(w.Path("back.png"), "yellow", 30, 30));
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg"), "red", 60, 40));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    const QString old = w.Path("old.png"), back = w.Path("back.png");
+    const std::vector<std::pair<QString, media::Mp3Tags>> sources{
+        {"v24.mp3", {4, old, back}},
+        {"v23.mp3", {3, old, back}},
+        {"nofront.mp3", {4, {}, back, false, false}},  // the new cover goes in front of the back cover
+        {"untagged.mp3", {4, {}, {}, false, false, false}},
+    };
+    std::map<QString, Mp3Kept> kept;
+    for (const auto& [name, tags] : sources) {
+        ASSERT_TRUE(media::MakeTaggedMp3(w.Path(name), 3, tags)) << name.toStdString();
+        kept[name] = KeptOf(w.Path(name));
+        w.AddRow(name, w.work.path(), "0", "0", w.Path("cover.jpg"));
+    }
+    ASSERT_TRUE(kept["v24.mp3"].tags.filter("APE REPLAYGAIN").size() == 2 && kept["v24.mp3"].tags.size() > 12);
+    ASSERT_TRUE(kept["untagged.mp3"].tags.isEmpty());
+
+    // In place, twice; then saved as.
+    for (const QString colour : {"red", "blue", "white"}) {
+        SCOPED_TRACE(colour.toStdString());
+        const bool saveAs = colour == "white";
+        w.form().ChSaveAs->setChecked(saveAs);
+        ASSERT_TRUE(PlacePicture(w.Path("cover.jpg"), colour, 60, 40));
+        std::map<QString, QString> sums;
+        for (const auto& s : sources) sums[s.first] = media::Checksum(w.Path(s.first));
+        w.Run();
+        for (size_t i = 0; i < sources.size(); ++i) {
+            const QString& name = sources[i].first;
+            SCOPED_TRACE(name.toStdString());
+            EXPECT_EQ(w.Status(static_cast<int>(i) + 1), "Ok");
+            ExpectKept(saveAs ? w.Out(name) : w.Path(name), kept[name], w.Path("cover.jpg"));
+            if (saveAs) EXPECT_EQ(media::Checksum(w.Path(name)), sums[name]);
+        }
+    }
+    for (const QString& f : QDir(w.work.path()).entryList(QDir::Files | QDir::Hidden) +
+                                QDir(w.work.path() + "/out").entryList(QDir::Files | QDir::Hidden))
+        EXPECT_FALSE(f.startsWith(".")) << f.toStdString();
+}
+
+TEST(EndToEnd, ATrimmedMp3TakesTheEncodersAudioAndKeepsItsTags) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    w.Mode(2);
+    w.form().ChMp3->setChecked(true);
+    w.form().ChSaveAs->setChecked(false);
+    ASSERT_TRUE(PlacePicture(w.Path("cover.jpg"), "red", 60, 40));
+    ASSERT_TRUE(PlacePicture(w.Path("back.png"), "yellow", 30, 30));
+    w.form().LBase->setText(w.Path("cover.jpg"));
+    ASSERT_TRUE(media::MakeTaggedMp3(w.Path("talk.mp3"), 6, {3, w.Path("cover.jpg"), w.Path("back.png")}));
+    const QStringList tags = media::DescribeTags(w.Path("talk.mp3"));
+    const QByteArray after = media::AfterId3v2(w.Path("talk.mp3"));
+    // The APE tag (from its header) and the ID3v1 tag that follows it.
+    const int ape = after.lastIndexOf("APETAGEX", after.size() - 128 - 32 - 1);
+    ASSERT_GT(ape, 0);
+    const QByteArray ending = after.mid(ape);
+    w.AddRow("talk.mp3", w.work.path(), "0", "0", w.Path("cover.jpg"));
+    w.form().ChCutTime->setChecked(true);
+    w.form().TTimeCut->setText("2,2");
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    const QString p = w.Path("talk.mp3");
+    EXPECT_GT(media::Duration(p), 1.5);
+    EXPECT_LT(media::Duration(p), 3);
+    EXPECT_TRUE(media::DecodesCleanly(p));
+    EXPECT_EQ(media::DescribeTags(p), tags);
+    EXPECT_EQ(media::FrontCovers(p), (QList<QByteArray>{FileBytes(w.Path("cover.jpg"))}));
+    EXPECT_EQ(media::Id3v2Version(p), 3);
+    EXPECT_TRUE(media::AfterId3v2(p).endsWith(ending));
 }
 
 TEST(EndToEnd, TrimShortensAndPixelCropResizesPictureAndFrame) {
@@ -272,6 +382,57 @@ TEST(EndToEnd, ChOtherReencodesVideoAndCoverAlike) {
     for (const auto& s : Streams(p))
         if (s.toObject().value("index").toInt() == StreamIndex(p, "video"))
             EXPECT_EQ(s.toObject().value("r_frame_rate").toString(), "20/1");
+}
+
+TEST(EndToEnd, ATypedSizeIsAppliedOrItsRowsRefused) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg"));
+    ASSERT_TRUE(PlaceVideo(w.Path("v.mp4"), 640, 360));
+    w.AddVideo("v.mp4", {}, "640", "360");
+    w.form().ChOther->setChecked(true);
+    w.form().CmbSize->SetText("500x300");
+    ASSERT_EQ(w.form().CmbSize->ListIndex(), -1);
+    w.Run();
+    EXPECT_TRUE(w.Status(1).startsWith("Ok！")) << w.Status(1).toStdString();
+    EXPECT_EQ(StreamSize(w.Path("v.mp4"), false), QSize(500, 300));
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("v.mp4")), 1);
+
+    // A typed text that is no size: refused, the file as it was.
+    const QString sum = media::Checksum(w.Path("v.mp4"));
+    const size_t started = w.realShell.starts.size();
+    w.form().CmbSize->SetText("500 by 300");
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("v.mp4")), sum);
+    EXPECT_EQ(w.realShell.starts.size(), started);
+}
+
+// Rows listed by the add dialog carry the probed size: the cover takes the
+// shape players show, and audio-only files keep the picture's own shape.
+TEST(EndToEnd, CoversTakeTheShownShapeAndAudioFilesThePicturesOwn) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg", "red", 200, 200));
+    ASSERT_TRUE(PlaceVideo(w.Path("wide.mp4"), 640, 360));
+    ASSERT_TRUE(media::Ffmpeg({"-i", w.Path("wide.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=90",
+                               w.Path("portrait.mp4")}));
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=duration=1", "-c:a", "aac", w.Path("song.m4a")}));
+    for (const QString name : {"wide.mp4", "portrait.mp4", "song.m4a"}) {
+        w.dialogs().fileAnswers = {w.Path(name)};
+        w.form().CmdAddMp4->click();
+    }
+    ASSERT_EQ(w.form().MSF->Rows(), 4);
+    EXPECT_EQ(w.form().MSF->TextMatrix(2, ColWidth) + "x" + w.form().MSF->TextMatrix(2, ColHeight), "360x640");
+    EXPECT_EQ(w.form().MSF->TextMatrix(3, ColWidth) + w.form().MSF->TextMatrix(3, ColHeight), "");
+
+    w.Run();
+    for (int row = 1; row <= 3; ++row) EXPECT_EQ(w.Status(row), "Ok") << row;
+    EXPECT_EQ(StreamSize(w.Path("wide.mp4"), true), QSize(640, 360));
+    EXPECT_EQ(StreamSize(w.Path("portrait.mp4"), true), QSize(360, 640));
+    EXPECT_EQ(StreamSize(w.Path("portrait.mp4"), false), QSize(640, 360));  // the film itself untouched
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("song.m4a")), 1);
+    EXPECT_EQ(StreamSize(w.Path("song.m4a"), true), QSize(200, 200));
 }
 
 TEST(EndToEnd, MissingCoverFailsTheRowAndTheNextStillRuns) {
@@ -370,4 +531,36 @@ TEST(EndToEnd, WithoutHardwareDecodersTheSoftwareAttemptSucceeds) {
         EXPECT_EQ(media::CountAttachedPictures(w.Path(v)), 1);
     }
     EXPECT_TRUE(w.Status(1).startsWith("Ok！"));
+}
+
+TEST(EndToEnd, OnlyThePickedFilesChangeAndALinkStaysALink) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.jpg"));
+    for (const QString d : {"videos", "sub", "other", "real"}) ASSERT_TRUE(QDir().mkpath(w.Path(d)));
+    for (const QString v : {"videos/base.mp4", "sub/in_sub.mp4", "other/tiny.mp4", "videos/tiny.mp4", "real/film.mp4"})
+        ASSERT_TRUE(PlaceVideo(w.Path(v)));
+    ASSERT_TRUE(QFile::link("../real/film.mp4", w.Path("videos/link.mp4")));
+    const QString unpicked = media::Checksum(w.Path("videos/tiny.mp4"));
+
+    // One add across three folders (whole paths typed into the dialog), then
+    // the link on its own.
+    w.dialogs().fileAnswers = {
+        QStringList{w.Path("videos"), "base.mp4", w.Path("sub/in_sub.mp4"), w.Path("other/tiny.mp4")}.join(QChar(0)),
+        w.Path("videos/link.mp4")};
+    w.form().intake->CmdAddMp4_Click();
+    w.form().intake->CmdAddMp4_Click();
+    ASSERT_EQ(w.form().MSF->Rows(), 5);
+    QStringList listed;
+    for (int r = 1; r <= 4; ++r) listed << w.form().MSF->Cells(r).Path();
+    EXPECT_EQ(listed, (QStringList{w.Path("videos/base.mp4"), w.Path("sub/in_sub.mp4"), w.Path("other/tiny.mp4"),
+                                   w.Path("videos/link.mp4")}));
+
+    w.Run();
+    for (int r = 1; r <= 4; ++r) EXPECT_EQ(w.Status(r), "Ok") << r;
+    for (const QString v : {"videos/base.mp4", "sub/in_sub.mp4", "other/tiny.mp4", "real/film.mp4"})
+        EXPECT_EQ(media::CountAttachedPictures(w.Path(v)), 1) << v.toStdString();
+    EXPECT_EQ(media::Checksum(w.Path("videos/tiny.mp4")), unpicked);
+    EXPECT_TRUE(QFileInfo(w.Path("videos/link.mp4")).isSymLink());
+    EXPECT_EQ(QFileInfo(w.Path("videos/link.mp4")).symLinkTarget(), w.Path("real/film.mp4"));
 }

@@ -4,6 +4,7 @@
 #include "ScratchMounts.h"
 
 #include "batch/SourceReplace.h"
+#include "probe/MediaProbe.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -39,19 +40,67 @@ QStringList Sums(const QString& folder, const QStringList& names) {
 }  // namespace
 
 TEST(Faults, BrokenInputFailsWithoutTouchingIt) {
+    // The broken file first: with believable cells, and with the empty cells
+    // the probe leaves for it; an audio-only file first is an ordinary row.
+    // None of them is a broken installation: the run goes on.
+    struct Case {
+        const char* first;
+        QString width, height;
+        const char* status;
+    };
+    const std::vector<Case> cases{
+        {"broken.mp4", "320", "240", "更换失败"},
+        {"broken.mp4", "", "", "更换失败"},
+        {"sound.m4a", "", "", "Ok"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.first) + " " + c.height.toStdString());
+        BatchWindow w(true);
+        ASSERT_TRUE(w.loaded);
+        InPlaceRows(w, w.work.path(), {"good.mp4"});
+        ASSERT_TRUE(WriteBytes(w.Path("broken.mp4"), QByteArray(4000, 'b')));
+        ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=d=1", "-c:a", "aac", w.Path("sound.m4a")}));
+        w.form().MSF->SetRows(1);
+        w.AddRow(c.first, w.work.path(), c.width, c.height, w.Path("cover.jpg"));
+        w.AddVideo("good.mp4", w.Path("cover.jpg"));
+        const QString sum = media::Checksum(w.Path(c.first));
+        w.Run();
+        EXPECT_EQ(w.fx.control.ended, 0);
+        for (const auto& call : w.realShell.calls) EXPECT_FALSE(call.target.contains("Plindor_Setup"));
+        EXPECT_EQ(w.Status(1), c.status);
+        if (QString(c.status) != "Ok") EXPECT_EQ(media::Checksum(w.Path(c.first)), sum);
+        EXPECT_EQ(w.Status(2), "Ok");
+        EXPECT_EQ(media::CountAttachedPictures(w.Path("good.mp4")), 1);
+    }
+}
+
+TEST(Faults, ATrimThatKeepsNothingLeavesTheSourceAsItWas) {
     BatchWindow w(true);
     ASSERT_TRUE(w.loaded);
-    InPlaceRows(w, w.work.path(), {"good.mp4"});
-    ASSERT_TRUE(WriteBytes(w.Path("broken.mp4"), QByteArray(4000, 'b')));
-    // The broken file first, with believable cells.
-    w.form().MSF->SetRows(1);
-    w.AddVideo("broken.mp4");
-    w.AddVideo("good.mp4");
-    const QString sum = media::Checksum(w.Path("broken.mp4"));
+    InPlaceRows(w, w.work.path(), {"six.mp4"}, 6, {320, 240}, {"-g", "5"});
+    // Matroska written as a live stream states no duration.
+    ASSERT_TRUE(media::MakeVideo(w.Path("live.mkv"), 320, 240, 25, 3, {"-live", "1"}));
+    ASSERT_DOUBLE_EQ(probe::GetMediaDuration(w.Path("live.mkv")), 0);
+    w.AddVideo("live.mkv", w.Path("cover.jpg"));
+    w.form().ChCutTime->setChecked(true);
+    const QStringList sums = Sums(w.work.path(), {"six.mp4", "live.mkv"});
+    for (const QString cut : {"3,3", "5,3", "50,50%", "2.99,3"}) {
+        SCOPED_TRACE(cut.toStdString());
+        w.form().TTimeCut->setText(cut);
+        w.Run();
+        EXPECT_EQ(w.Status(1), "更换失败");
+        EXPECT_EQ(w.Status(2), "更换失败");
+        EXPECT_TRUE(w.realShell.starts.empty());
+        EXPECT_EQ(Sums(w.work.path(), {"six.mp4", "live.mkv"}), sums);
+    }
+    // A trim that keeps something still runs, and lasts what it kept.
+    w.form().TTimeCut->setText("1,1");
     w.Run();
-    EXPECT_EQ(w.Status(1), "更换失败");
-    EXPECT_EQ(media::Checksum(w.Path("broken.mp4")), sum);
-    EXPECT_EQ(w.Status(2), "Ok");
+    EXPECT_EQ(w.Status(1), "Ok");
+    EXPECT_NEAR(media::Duration(w.Path("six.mp4")), 4, 0.3);
+    EXPECT_EQ(media::CountAttachedPictures(w.Path("six.mp4")), 1);
+    EXPECT_EQ(w.Status(2), "更换失败");
+    EXPECT_EQ(media::Checksum(w.Path("live.mkv")), sums[1]);
 }
 
 TEST(Faults, EncoderKilledMidRow) {

@@ -9,7 +9,9 @@
 #include "filelist/FileGrid.h"
 #include "filelist/FileListController.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QImage>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,6 +52,24 @@ TEST(FrameCoverRun, TheFrameAtTheCaptureTimeBecomesTheAttachedPicture) {
     const QImage cover = AttachedPicture(r.output(), r.MediaPath("cover.png"));
     EXPECT_LT(PictureDistance(cover, FrameAt(r.video, "1", r.MediaPath("at1.png"))), 2.0);
     EXPECT_GT(PictureDistance(cover, FrameAt(r.video, "0", r.MediaPath("at0.png"))), 4.0);
+}
+
+// Sound running on past the picture: the percentage counts on the picture.
+TEST(FrameCoverRun, APercentageCountsOnThePicturesOwnDuration) {
+    Mode3Run r;
+    ASSERT_TRUE(r.f);
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=4", "-f", "lavfi", "-i",
+                               "sine=frequency=440:duration=10", "-c:v", "libx264", "-preset", "medium", "-pix_fmt",
+                               "yuv420p", "-c:a", "aac", r.video}));
+    ASSERT_NEAR(media::Duration(r.video), 10, 0.1);
+    r.f->ChPercent->setChecked(true);
+    r.f->TPos->setText("90");
+    r.run();
+    EXPECT_EQ(r.status(), "Ok");
+    ASSERT_EQ(media::CountAttachedPictures(r.output()), 1);
+    const QImage cover = AttachedPicture(r.output(), r.MediaPath("cover.png"));
+    EXPECT_LT(PictureDistance(cover, FrameAt(r.video, "3.6", r.MediaPath("at3.6.png"))), 2.0);
+    EXPECT_GT(PictureDistance(cover, FrameAt(r.video, "3", r.MediaPath("at3.png"))), 4.0);
 }
 
 TEST(FrameCoverRun, TheFirstFrameWithDeleteRestore) {
@@ -114,6 +134,27 @@ TEST(FrameCoverRun, ARowWithoutAPictureSizeFailsWithTheFileNameCover) {
     EXPECT_EQ(r.f->MSF->TextMatrix(1, 5), "Ok");
     EXPECT_EQ(r.f->MSF->TextMatrix(2, 5), "更换失败");
     EXPECT_FALSE(QFileInfo::exists(r.f->LDir->text() + "broken.mp4"));
+}
+
+// Random moments fall within the picture, not within the longer sound.
+TEST(FrameToPictureRun, MomentsStayWithinThePicture) {
+    RealWindow w;
+    ASSERT_TRUE(w.f);
+    w.f->CmbType->SetListIndex(4);
+    const QString video = w.MediaPath("short_picture.mp4");
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=96x64:rate=5:duration=2", "-f", "lavfi", "-i",
+                               "sine=duration=12", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
+                               "-c:a", "aac", video}));
+    for (int i = 0; i < 8; ++i)
+        FileListController::AddRow(*w.f, QString("p%1.jpg\t%2\t96\t64\t%3").arg(i).arg(w.media.path(), video));
+    w.fx.dialogs.answers = {MsgResult::No};
+    w.f->batch->CmdDo_Click();
+    ASSERT_TRUE(w.WaitForEncoders());
+    QApplication::processEvents();
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(w.f->MSF->TextMatrix(i + 1, 5), "OK!") << i;
+        EXPECT_FALSE(QImage(w.MediaPath(QString("p%1.jpg").arg(i))).isNull()) << i;
+    }
 }
 
 TEST(FrameToPictureRun, TenVideosGetTheirPicturesWithinTheCoreLimit) {

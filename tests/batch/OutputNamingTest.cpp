@@ -140,6 +140,36 @@ TEST(SourceReplace, PutsTheNewContentInPlaceKeepingPermissions) {
     EXPECT_TRUE(QFileInfo(replace::StagingPathFor(target)).fileName().startsWith('.'));
 }
 
+TEST(SourceReplace, ALinkStaysALinkAndTheFileBehindItChanges) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.path() + "/real");
+    const QString real = dir.path() + "/real/v.mp4";
+    const QString link = dir.path() + "/v.mp4";
+    const QString fresh = dir.path() + "/Tmp.mp4";
+    ASSERT_TRUE(Write(real, "old"));
+    QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    ASSERT_TRUE(QFile::link("real/v.mp4", link));  // relative, as users make them
+    ASSERT_TRUE(Write(fresh, "new content"));
+    EXPECT_EQ(replace::PutInPlace(fresh, link, {}), replace::Outcome::Placed);
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), real);
+    EXPECT_EQ(Read(real), "new content");
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_FALSE(QFileInfo::exists(replace::StagingPathFor(real)));
+
+    // A link that leads nowhere, or to a folder, is left as it is.
+    ASSERT_TRUE(QFile::link(dir.path() + "/gone.mp4", dir.path() + "/dangling.mp4"));
+    ASSERT_TRUE(QFile::link(dir.path() + "/real", dir.path() + "/folder.mp4"));
+    for (const QString& bad : {dir.path() + "/dangling.mp4", dir.path() + "/folder.mp4"}) {
+        ASSERT_TRUE(Write(fresh, "newer"));
+        EXPECT_EQ(replace::PutInPlace(fresh, bad, {}), replace::Outcome::Failed) << bad.toStdString();
+        EXPECT_TRUE(QFileInfo(bad).isSymLink());
+    }
+    EXPECT_EQ(QFileInfo(dir.path() + "/dangling.mp4").symLinkTarget(), dir.path() + "/gone.mp4");
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/gone.mp4"));
+}
+
 TEST(SourceReplace, AFailedCopyLeavesTheTargetAsItWas) {
     QTemporaryDir dir;
     const QString target = dir.path() + "/v.mp4";

@@ -2,6 +2,8 @@
 #include "batch/OpeningClip.h"
 #include "batch/ReadBack.h"
 
+#include <QString>
+#include <functional>
 #include <gtest/gtest.h>
 
 using container::Mechanism;
@@ -123,7 +125,7 @@ TEST(ReadBack, MatroskaKeepsEveryOtherAttachmentAndNamesItsCoverByConvention) {
     EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
 }
 
-TEST(ReadBack, Mp3KeepsEveryFrameItsId3v1AndGetsAFrontCover) {
+TEST(ReadBack, Mp3KeepsEveryFrameEveryByteAroundItsTagAndGetsOneFrontCover) {
     Facts source;
     source.mechanism = Mechanism::Mp3;
     source.streams.opened = true;
@@ -132,33 +134,65 @@ TEST(ReadBack, Mp3KeepsEveryFrameItsId3v1AndGetsAFrontCover) {
     source.mp3.readable = source.mp3.id3v2 = true;
     source.mp3.frames = 115;
     source.mp3.partialTail = 17;
-    source.mp3.id3v1 = true;
-    source.mp3.pictureTypes = {0, 3};
+    source.mp3.id3v1 = source.mp3.ape = true;
+    source.mp3.size = 60000;
+    source.mp3.audioStart = 2000;
+    source.mp3.trailingStart = 59700;
+    source.mp3.audioCrc = 0x1234;
+    source.mp3.trailingCrc = 0x5678;
+    source.id3.readable = true;
+    source.id3.frontCovers = 2;
+    source.id3.others = {"APIC back cover", "COMM", "USLT"};
     Facts out = source;
-    out.mp3.pictureTypes = {3};
+    out.id3.frontCovers = 1;
+    // A larger tag in front moves everything after it.
+    out.mp3.size += 1000;
+    out.mp3.audioStart += 1000;
+    out.mp3.trailingStart += 1000;
     EXPECT_TRUE(readback::Judge(source, out, Lasting(3)));
 
-    Facts f = out;
-    f.mp3.frames = 114;
-    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
-    f = out;
-    f.mp3.partialTail = 0;
-    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
-    f = out;
-    f.mp3.id3v1 = false;
-    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
-    f = out;
-    f.mp3.pictureTypes = {0};
-    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
-    f.mp3.pictureTypes = {3, 3};
-    EXPECT_FALSE(readback::Judge(source, f, Lasting(3)));
-    // A trimmed file has fewer frames by design.
-    f = out;
-    f.mp3.frames = 40;
-    f.streams.duration = 1;
+    const std::vector<std::pair<const char*, std::function<void(Facts&)>>> faults{
+        {"a frame fewer", [](Facts& f) { f.mp3.frames -= 1; }},
+        {"the cut last frame whole", [](Facts& f) { f.mp3.partialTail = 0; }},
+        {"audio bytes changed", [](Facts& f) { f.mp3.audioCrc += 1; }},
+        {"audio longer", [](Facts& f) { f.mp3.trailingStart += 1; }},
+        {"tags at the end changed", [](Facts& f) { f.mp3.trailingCrc += 1; }},
+        {"tags at the end longer", [](Facts& f) { f.mp3.size += 1; }},
+        {"no ID3v1", [](Facts& f) { f.mp3.id3v1 = false; }},
+        {"no APE tag", [](Facts& f) { f.mp3.ape = false; }},
+        {"a tag cut off", [](Facts& f) { f.mp3.tagsWhole = false; }},
+        {"no front cover", [](Facts& f) { f.id3.frontCovers = 0; }},
+        {"two front covers", [](Facts& f) { f.id3.frontCovers = 2; }},
+        {"the back cover lost", [](Facts& f) { f.id3.others = {"COMM", "USLT"}; }},
+        {"a frame changed", [](Facts& f) { f.id3.others[1] = "COMM2"; }},
+        {"a frame added", [](Facts& f) { f.id3.others.push_back("TXXX"); }},
+        {"frames unreadable", [](Facts& f) { f.id3.readable = false; }},
+        {"no ID3v2 tag", [](Facts& f) { f.mp3.id3v2 = false; }},
+    };
+    for (const auto& [what, fault] : faults) {
+        Facts f = out;
+        fault(f);
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(3))) << what;
+    }
+
+    // Trimmed: fewer frames and the encoder's audio, but the same tags.
     Expectation trimmed = Lasting(1);
     trimmed.trimmed = true;
-    EXPECT_TRUE(readback::Judge(source, f, trimmed));
+    Facts cut = out;
+    cut.mp3.frames = 40;
+    cut.mp3.partialTail = 0;
+    cut.mp3.audioCrc = 0x9999;
+    cut.mp3.trailingStart = cut.mp3.audioStart + 20000;
+    cut.mp3.size = cut.mp3.trailingStart + 300;
+    cut.streams.duration = 1;
+    EXPECT_TRUE(readback::Judge(source, cut, trimmed));
+    for (const auto& [what, fault] : faults) {
+        const QString w = what;
+        if (w.startsWith("a frame fewer") || w.startsWith("the cut") || w.startsWith("audio")) continue;
+        Facts f = cut;
+        fault(f);
+        EXPECT_FALSE(readback::Judge(source, f, trimmed)) << "trimmed, " << what;
+    }
 }
 
 TEST(ReadBack, NothingCountsForAContainerWithoutACoverMechanism) {
@@ -277,4 +311,38 @@ TEST(ReadBack, AJoinsPicturesFollowEachOtherWithoutAHoleAndDecodeInOrder) {
     e.longestFrame = e.shortestFrame = 0;
     EXPECT_TRUE(readback::Judge(source, joined({0, 0.3, 0.1}), e));
     EXPECT_FALSE(readback::Judge(source, back, e));
+}
+
+TEST(ReadBack, TheCreationTimeAndTheChaptersComeThrough) {
+    for (const Mechanism m : {Mechanism::Mp4, Mechanism::QuickTime, Mechanism::Matroska}) {
+        SCOPED_TRACE(int(m));
+        Facts source = Video(m);
+        source.mp4.creationTime = 1620284889;
+        source.mp4.chapters = 2;
+        source.matroska.hasDate = true;
+        source.matroska.date = 1620284889;
+        source.matroska.chapters = 2;
+        const Facts good = WithCover(source);
+        EXPECT_TRUE(readback::Judge(source, good, Lasting(10)));
+
+        Facts f = good;
+        f.mp4.creationTime = f.matroska.date = 0;  // the date wiped
+        f.matroska.hasDate = m != Mechanism::Matroska;
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+        f = good;
+        f.mp4.creationTime += 3600;
+        f.matroska.date += 3600;
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10)));
+        for (const int chapters : {0, 1, 4}) {
+            f = good;
+            f.mp4.chapters = f.matroska.chapters = chapters;
+            EXPECT_FALSE(readback::Judge(source, f, Lasting(10))) << chapters;
+            // A trim may cut chapters away; the date stays all the same.
+            Expectation trimmed = Lasting(10);
+            trimmed.trimmed = true;
+            EXPECT_TRUE(readback::Judge(source, f, trimmed)) << chapters;
+            f.mp4.creationTime = f.matroska.date = 5;
+            EXPECT_FALSE(readback::Judge(source, f, trimmed)) << chapters;
+        }
+    }
 }

@@ -50,6 +50,30 @@ TEST(TrimCrop, TimeCutArguments) {
     for (const auto& c : cases)
         EXPECT_EQ(trimcrop::TimeCut(c.parts, c.percent, c.duration).args, c.args)
             << c.parts.join(",").toStdString() << (c.percent ? "%" : "") << " of " << c.duration;
+
+    // Only a trim that keeps more than a frame of a known length may run.
+    struct Keep {
+        QStringList parts;
+        bool percent;
+        double duration, frame;
+        bool keeps;
+    };
+    const std::vector<Keep> keeps{
+        {{"3", "3"}, false, 6, 0.04, false},    // nothing left
+        {{"5", "3"}, false, 6, 0.04, false},    // less than nothing
+        {{"50", "50"}, true, 6, 0.04, false},
+        {{"1", "1"}, false, 0, 0, false},       // no duration read
+        {{"0", "0"}, true, 0, 0, false},
+        {{"2.97", "3"}, false, 6, 0.04, false}, // less than one frame
+        {{"2.9", "3"}, false, 6, 0.04, true},
+        {{"2.99", "3"}, false, 6, 0, true},     // no picture: any length counts
+        {{"1", "1"}, false, 6, 0.04, true},
+    };
+    for (const auto& k : keeps)
+        EXPECT_EQ(trimcrop::KeepsSomething(trimcrop::TimeCut(k.parts, k.percent, k.duration), k.duration, k.frame),
+                  k.keeps)
+            << k.parts.join(",").toStdString() << (k.percent ? "%" : "") << " of " << k.duration;
+
     const trimcrop::Trim t = trimcrop::TimeCut({"5", "3"}, false, 63.5);
     EXPECT_EQ(t.head, "5");
     EXPECT_EQ(t.tail, "3");

@@ -1,6 +1,10 @@
 #include "common/NumberText.h"
+#include "probe/ReportReading.h"
 
 #include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
 
 using namespace num;
 
@@ -17,6 +21,18 @@ TEST(NumberText, WritesPlainDecimalWithFifteenDigits) {
         {1920, "1920"},        {-1e-5, "-0.00001"},
     };
     for (const auto& c : cases) EXPECT_EQ(Text(c.v), QString(c.text)) << c.v;
+}
+
+TEST(NumberText, ExtremeValuesWriteTextsThatReadBack) {
+    for (const double v : {DBL_MAX, -DBL_MAX, 1e308, -1.7976931348623e308}) {
+        const QString text = Text(v);
+        const auto back = WholeTextNumber(text);
+        ASSERT_TRUE(back) << text.left(20).toStdString();
+        EXPECT_NE(*back, 0);
+        EXPECT_LE(std::fabs(*back - v), std::fabs(v) * 1e-14) << v;
+        EXPECT_EQ(Text(*back), text) << v;
+        EXPECT_DOUBLE_EQ(RoundHalfEven(v, 2), *back) << v;
+    }
 }
 
 TEST(NumberText, RoundsHalvesToEven) {
@@ -42,6 +58,40 @@ TEST(NumberText, RoundsHalvesToEven) {
     EXPECT_DOUBLE_EQ(RoundHalfEven(0.6666, 4), 0.6666);
     EXPECT_DOUBLE_EQ(RoundHalfEven(1e15 + 0.5), 1e15);
     EXPECT_EQ(Text(RoundHalfEven(0.1 + 0.2, 2)), "0.3");
+}
+
+// A value a hair below a whole number (a decimal product or quotient) rounds
+// to that number, as its text shows it.
+TEST(NumberText, WholeNumbersOfDecimalArithmeticAreTheShownOnes) {
+    const struct { double v; long long whole; const char* text; } cases[] = {
+        {0.3 / 0.1, 3, "3"},
+        {32.3 * 1e3, 32300, "32300"},
+        {64.1 * 1e3, 64100, "64100"},
+        {128.2 * 1e3, 128200, "128200"},
+        {0.7 * 10, 7, "7"},
+        {1.1 * 3, 3, "3.3"},
+        {-32.3 * 1e3, -32300, "-32300"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ToInt32(c.v), c.whole) << c.text;
+        EXPECT_EQ(Text(c.v), c.text);
+        EXPECT_EQ(Text(RoundHalfEven(c.v)), QString::number(c.whole));
+    }
+    EXPECT_EQ(ToInt16(0.3 / 0.1), 3);
+    EXPECT_EQ(ToInt16(4.35 * 100), 435);
+}
+
+// Every one-decimal rate MediaInfo writes in Mb/s reads as its exact kb/s.
+TEST(NumberText, EveryOneDecimalMegabitRateReadsExactly) {
+    int wrong = 0;
+    for (int tenths = 1; tenths <= 9999; ++tenths) {
+        const QString text = QStringLiteral("%1.%2 Mb/s").arg(tenths / 10).arg(tenths % 10);
+        const auto kbps = probe::BitRateKbps(text);
+        if (!kbps || *kbps != tenths * 100L) {
+            if (++wrong <= 5) ADD_FAILURE() << text.toStdString() << " read as " << kbps.value_or(-1);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST(NumberText, ReadsTheLeadingNumber) {

@@ -104,7 +104,20 @@ TEST(EncodeOptions, PiecesAndTheirBlanks) {
         {"listed size", [](EncodeControls& c) { c.sizeIndex = 13, c.sizeText = "1280x720"; }, "1", "1", 5000,
          " -s 1280:720 " + kTail, 0, 0},
         {"typed size without ?", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "100x100"; }, "1", "1", 5000,
+         " -s 100:100 " + kTail, 0, 0},
+        {"typed size that is no item", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "500x300"; }, "1", "1",
+         5000, " -s 500:300 " + kTail, 0, 0},
+        {"typed size with blanks and a capital X, odd sides made even",
+         [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = " 501 X 299 "; }, "1", "1", 5000,
+         " -s 502:300 " + kTail, 0, 0},
+        {"typed text equal to an item", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "1280x720"; }, "1",
+         "1", 5000, " -s 1280:720 " + kTail, 0, 0},
+        {"typed percentage", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "50%"; }, "1920", "1080", 5000,
+         " -s 960:540 " + kTail, 1, 0},
+        {"typed keep text", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "保持原尺寸"; }, "1", "1", 5000,
          kTail, 0, 0},
+        {"emptied size box", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = " "; }, "1", "1", 5000, kTail, 0,
+         0},
         {"? without any number keeps the size", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "?x?"; },
          "1920", "1080", 5000, kTail, 1, 0},
         {"video bit rate 90 % in 32 bits", [](EncodeControls& c) { c.vbitIndex = 1, c.vbitText = "90%"; }, "1", "1",
@@ -170,6 +183,18 @@ TEST(EncodeOptions, FailuresEndTheBuildUnlessTheSizeWasComputed) {
          5000, std::nullopt},
         {"? side beyond 32 bits", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "2000000000x?"; },
          EncodeProbes::Size{"1", "2"}, 5000, std::nullopt},
+        {"typed size not W x H", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "500"; }, fullHd, 5000,
+         std::nullopt},
+        {"typed size with a zero side", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "500x0"; }, fullHd,
+         5000, std::nullopt},
+        {"typed size beyond 16 bits", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "40000x300"; }, fullHd,
+         5000, std::nullopt},
+        {"typed size of three sides", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "5x3x2"; }, fullHd, 5000,
+         std::nullopt},
+        {"typed percentage above 100", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "150%"; }, fullHd, 5000,
+         std::nullopt},
+        {"typed percentage, size probe fails", [](EncodeControls& c) { c.sizeIndex = -1, c.sizeText = "50%"; },
+         std::nullopt, 5000, std::nullopt},
         {"after a ? size a failing bit rate only drops its piece",
          [](EncodeControls& c) {
              c.sizeIndex = 35, c.sizeText = "1280x?";
@@ -191,6 +216,30 @@ TEST(EncodeOptions, FailuresEndTheBuildUnlessTheSizeWasComputed) {
         src.size = k.size;
         src.bitrate = k.kbps;
         EXPECT_EQ(BuildEncodeOptions(c, src.probes()), k.expected) << k.what;
+    }
+}
+
+// The run refuses a row whose typed size cannot be applied, before any
+// encoder starts; everything else the builder can apply.
+TEST(EncodeOptions, TypedSizesThatCannotBeAppliedAreKnownBeforehand) {
+    const struct { bool other; int index; const char* text; bool applies; } cases[] = {
+        {true, -1, "500x300", true},  {true, -1, "50%", true},     {true, -1, "?x721", true},
+        {true, -1, "", true},         {true, -1, "保持原尺寸", true}, {true, 13, "1280x720", true},
+        {true, 5, "50%", true},       {true, 0, "保持原尺寸", true}, {true, -1, "500", false},
+        {true, -1, "abc", false},     {true, -1, "500x-2", false}, {true, -1, "0%", false},
+        {false, -1, "abc", true},  // stream copy applies no size at all
+    };
+    for (const auto& c : cases) {
+        EncodeControls k = keepAll();
+        k.other = c.other;
+        k.sizeIndex = c.index;
+        k.sizeText = QString::fromUtf8(c.text);
+        EXPECT_EQ(SizeTextApplies(k), c.applies) << c.text;
+        // The builder agrees with the check wherever the source can be measured.
+        if (c.other) {
+            FakeSource src = source("1920", "1080");
+            EXPECT_EQ(BuildEncodeOptions(k, src.probes()).has_value(), c.applies) << c.text;
+        }
     }
 }
 
@@ -234,4 +283,12 @@ TEST(EncodeOptions, ProbesTheRealSource) {
     EXPECT_EQ(BuildEncodeOptions(f, clip), " -s 160:120 " + kTail);
     f.CmbSize->SetText("?x480");
     EXPECT_EQ(BuildEncodeOptions(f, clip), " -s 640:480 " + kTail);
+
+    // A picture turned a quarter is sized as it is shown: 240 wide, 320 high.
+    const QString turned = dir.path() + "/turned.mp4";
+    ASSERT_TRUE(media::Ffmpeg({"-i", clip, "-c", "copy", "-metadata:s:v:0", "rotate=90", turned}));
+    f.CmbSize->SetText("?x640");
+    EXPECT_EQ(BuildEncodeOptions(f, turned), " -s 480:640 " + kTail);
+    f.CmbSize->SetListIndex(5);
+    EXPECT_EQ(BuildEncodeOptions(f, turned), " -s 120:160 " + kTail);
 }

@@ -136,13 +136,16 @@ TEST_F(IntakeTest, ModeZeroBaseVideoThenCoverRowsWithItsSize) {
     Working w;
     RecordAtNextYield(w);
     fx.dialogs.fileAnswers = {Multi(pics, {"c2.jpg", "c1.png", "c3.bmp"})};
+    f->CmdUpdate->setEnabled(true);
     f->intake->CmdCover_Click();
     ASSERT_TRUE(w.seen);
     EXPECT_TRUE(w.busy);
     EXPECT_FALSE(w.frame1);
     EXPECT_FALSE(w.cover);
+    EXPECT_FALSE(w.update);  // no update flow inside the add
     ExpectLastInfo("封面图片文件添加完毕！");
     ExpectIdle();
+    EXPECT_TRUE(f->CmdUpdate->isEnabled());
     const QStringList size = FfprobeSize(base);
     ASSERT_EQ(size.size(), 2);
     ASSERT_EQ(DataRows(), 3);

@@ -94,7 +94,7 @@ struct IntakeTest : ::testing::Test {
     }
     // What the window looks like at the next yield.
     struct Working {
-        bool seen = false, busy = false, frame1 = true, add = true, cover = true, read = true;
+        bool seen = false, busy = false, frame1 = true, add = true, cover = true, read = true, update = true;
     };
     void RecordAtNextYield(Working& w) {
         AtNextYield([this, &w] {
@@ -104,6 +104,7 @@ struct IntakeTest : ::testing::Test {
             w.add = OwnEnabled(f->CmdAddMp4);
             w.cover = OwnEnabled(f->CmdCover);
             w.read = OwnEnabled(f->CmdReadMp4);
+            w.update = OwnEnabled(f->CmdUpdate);
         });
     }
     void ExpectIdle() {

@@ -102,6 +102,14 @@ TEST(IntakeRules, DialogAnswersSplitAtNul) {
     EXPECT_EQ(SplitFileNameText(QString("/v") + QChar(0) + "a.mp4" + QChar(0) + "b.mp4"),
               (QStringList{"/v", "a.mp4", "b.mp4"}));
     EXPECT_EQ(SplitFileNameText("/v/.hidden.mp4"), QStringList{"/v/.hidden.mp4"});  // a folder part, no names
+
+    // Each picked file keeps its own folder.
+    const auto picked = PickedFiles(QStringList{"/v", "a.mp4", "", "/w/sub/b.mp4", "/c.mp4"}.join(QChar(0)));
+    QStringList paths, folders;
+    for (const PickedFile& p : picked) paths << p.Path(), folders << p.folder;
+    EXPECT_EQ(paths, (QStringList{"/v/a.mp4", "/w/sub/b.mp4", "/c.mp4"}));
+    EXPECT_EQ(folders, (QStringList{"/v", "/w/sub", ""}));
+    EXPECT_TRUE(PickedFiles("/v/.hidden.mp4").empty());
 }
 
 TEST(FolderPicker, ResultRules) {

@@ -35,10 +35,18 @@ TEST_F(IntakeTest, ModeZeroScanGivesEveryPictureTheBaseVideosSize) {
     f->LInDir->setText(pics + "/");
     Working w;
     RecordAtNextYield(w);
+    f->CmdUpdate->setEnabled(true);  // an update on offer waits for the scan
     f->intake->CmdReadMp4_Click();
-    EXPECT_TRUE(w.seen && w.busy && !w.frame1 && !w.read);
+    EXPECT_TRUE(w.seen && w.busy && !w.frame1 && !w.read && !w.update);
     ExpectLastInfo("文件加载完毕！");
     ExpectIdle();
+    EXPECT_TRUE(f->CmdUpdate->isEnabled());
+
+    // None on offer: none after the scan either.
+    FileListController::ClearList(*f);
+    f->CmdUpdate->setEnabled(false);
+    f->intake->CmdReadMp4_Click();
+    EXPECT_FALSE(f->CmdUpdate->isEnabled());
 
     const QStringList size = FfprobeSize(base);
     ASSERT_EQ(size.size(), 2);
@@ -192,7 +200,12 @@ TEST_F(IntakeTest, DropsAreTakenInModeThreeOnly) {
 
     FileListController::ClearList(*f);
     f->ChSub->setChecked(true);
+    Working w;
+    RecordAtNextYield(w);
+    f->CmdUpdate->setEnabled(true);
     f->intake->MSF_OLEDragDrop(items);
+    EXPECT_TRUE(w.seen && !w.update);  // no update flow inside the folder's scan
+    EXPECT_TRUE(f->CmdUpdate->isEnabled());
     EXPECT_EQ(Names(), (QStringList{"a.mp4", "s.mp4", "d.mp4", "x.m"}));
     EXPECT_EQ(Row(2).mid(1, 3), (QStringList{v + "/sub"} + FfprobeSize(v + "/sub/s.mp4")));
     // The last row is selected and the list shows its top.

@@ -10,7 +10,9 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QAbstractItemView>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -155,4 +157,47 @@ TEST(FocusOut, TypedSizeIsTakenAsTypedNotCompleted) {
     f.CmdDo->setFocus(Qt::MouseFocusReason);
     QApplication::processEvents();
     EXPECT_EQ(f.CmbSize->Text(), "100x?");  // "10?": the last two characters go
+}
+
+// Leaving the box (or Enter) with a typed text that equals an item keeps it
+// typed; only picking the item from the list makes it the item.
+TEST(FocusOut, TypedTextEqualToAnItemStaysTypedUntilPicked) {
+    ShownForm s;
+    Form1& f = *s.f;
+    const int item = f.CmbSize->findText("1280x720");
+    ASSERT_GT(item, 9);
+    const auto typeOver = [&](const QString& text) {
+        f.CmbSize->setFocus();
+        QApplication::processEvents();
+        f.CmbSize->lineEdit()->clear();
+        for (const QChar c : text) s.pressKey(f.CmbSize, Qt::Key_unknown, QString(c));
+        ASSERT_EQ(f.CmbSize->Text(), text);
+        ASSERT_EQ(f.CmbSize->ListIndex(), -1);
+    };
+
+    typeOver("1280x720");
+    f.CmdDo->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(f.CmbSize->Text(), "1280x720");
+    EXPECT_EQ(f.CmbSize->ListIndex(), -1);
+    EXPECT_FALSE(f.ChSwap->isEnabled());  // a typed size has no sides to swap
+
+    typeOver("1280x720");
+    s.pressKey(f.CmbSize, Qt::Key_Return, "\r");
+    EXPECT_EQ(f.CmbSize->ListIndex(), -1);
+
+    // Picked from the list: the item, whatever the box held before.
+    f.CmbSize->showPopup();
+    QApplication::processEvents();
+    QAbstractItemView* list = f.CmbSize->view();
+    list->setCurrentIndex(list->model()->index(item, 0));
+    QTest::keyClick(list, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(f.CmbSize->ListIndex(), item);
+    EXPECT_TRUE(f.ChSwap->isEnabled());
+    // And leaving the box afterwards keeps the pick.
+    f.CmdDo->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(f.CmbSize->ListIndex(), item);
+    EXPECT_EQ(f.CmbSize->Text(), "1280x720");
 }

@@ -230,6 +230,9 @@ TEST(Dialogs, FiltersAndFileNameTexts) {
     EXPECT_EQ(FileNameText({"/v/a.mp4"}, true), "/v/a.mp4");
     EXPECT_EQ(FileNameText({"/v/a.mp4", "/v/b.mp4"}, true), QString("/v") + QChar(0) + "a.mp4" + QChar(0) + "b.mp4");
     EXPECT_EQ(FileNameText({"/a.mp4", "/b.mp4"}, true), QString("/") + QChar(0) + "a.mp4" + QChar(0) + "b.mp4");
+    // Files from other folders come whole.
+    EXPECT_EQ(FileNameText({"/v/a.mp4", "/v/sub/b.mp4", "/w/c.mp4"}, true),
+              QStringList({"/v", "a.mp4", "/v/sub/b.mp4", "/w/c.mp4"}).join(QChar(0)));
 }
 
 namespace {

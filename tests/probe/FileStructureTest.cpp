@@ -1,12 +1,18 @@
 // Container layouts of files written by ffmpeg, whole and cut off.
 #include "probe/FileStructure.h"
 #include "support/Media.h"
+#include "support/TaggedMp3.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -139,6 +145,95 @@ TEST_F(Files, Mp3FramesTagsAndHeaderFrame) {
     EXPECT_EQ(probe::ReadMp3Layout(Path("noise.mp3")).frames, 0);
 }
 
+TEST_F(Files, Mp3TagsAtTheEndAndFilesCutInsideThem) {
+    // The same audio by lame, bare and with ID3v2, APE and ID3v1 tags.
+    ASSERT_TRUE(media::MakeTaggedMp3(Path("bare.mp3"), 2, {4, {}, {}, false, false, false}));
+    ASSERT_TRUE(media::MakeTaggedMp3(Path("tags.mp3"), 2));
+    const probe::Mp3Layout bare = probe::ReadMp3Layout(Path("bare.mp3"));
+    EXPECT_FALSE(bare.id3v2 || bare.ape || bare.id3v1);
+    EXPECT_TRUE(bare.vbrHeader);
+    EXPECT_EQ(bare.audioStart, 0);
+    EXPECT_EQ(bare.trailingStart, bare.size);
+    const probe::Mp3Layout tags = probe::ReadMp3Layout(Path("tags.mp3"));
+    EXPECT_TRUE(tags.id3v2 && tags.ape && tags.id3v1 && tags.tagsWhole);
+    EXPECT_EQ(tags.id3v2Tags, 1);
+    EXPECT_EQ(tags.frames, bare.frames);
+    EXPECT_EQ(tags.partialTail, 0);
+    EXPECT_EQ(tags.trailingStart - tags.audioStart, bare.size);
+    EXPECT_EQ(tags.audioCrc, bare.audioCrc);
+    const QByteArray whole = bytesOf(Path("tags.mp3"));
+    EXPECT_EQ(tags.size, whole.size());
+    const long long apeAt = whole.lastIndexOf("APETAGEX", whole.size() - 128 - 33);  // its header
+    EXPECT_EQ(tags.trailingStart, apeAt);
+
+    // Cut inside the APE tag: once its header is there, it is seen cut off;
+    // with less of it, there is no APE tag at all (a read-back then misses
+    // it). Cut inside the ID3v1 tag, the APE tag is whole but the ID3v1 gone.
+    for (const long long at : {apeAt + 40, (apeAt + whole.size() - 128) / 2, whole.size() - 129}) {
+        SCOPED_TRACE(at);
+        EXPECT_FALSE(probe::ReadMp3Layout(Cut(Path("tags.mp3"), at, "cut.mp3")).tagsWhole);
+    }
+    const probe::Mp3Layout headless = probe::ReadMp3Layout(Cut(Path("tags.mp3"), apeAt + 5, "cut.mp3"));
+    EXPECT_FALSE(headless.ape);
+    EXPECT_EQ(headless.frames, bare.frames);
+    const probe::Mp3Layout noV1 = probe::ReadMp3Layout(Cut(Path("tags.mp3"), whole.size() - 50, "cut.mp3"));
+    EXPECT_TRUE(noV1.ape && noV1.tagsWhole);
+    EXPECT_FALSE(noV1.id3v1);
+    EXPECT_EQ(noV1.frames, bare.frames);
+
+    // An ID3v2 tag after the audio, without and with a footer, whole and cut.
+    const QByteArray tag = whole.left(static_cast<int>(tags.audioStart));
+    QByteArray footed = tag;
+    footed[5] = static_cast<char>(footed[5] | 0x10);
+    footed += "3DI" + footed.mid(3, 7);
+    const QByteArray audio = bytesOf(Path("bare.mp3"));
+    for (const QByteArray& end : {tag, footed}) {
+        SCOPED_TRACE(end.size() - tag.size());
+        ASSERT_TRUE(writeBytes(Path("end.mp3"), audio + end));
+        const probe::Mp3Layout l = probe::ReadMp3Layout(Path("end.mp3"));
+        EXPECT_TRUE(l.tagsWhole);
+        EXPECT_FALSE(l.id3v2);
+        EXPECT_EQ(l.frames, bare.frames);
+        EXPECT_EQ(l.partialTail, 0);
+        EXPECT_EQ(l.trailingStart, end == footed ? audio.size() : audio.size() + end.size());
+        for (const long long at : {audio.size() + 12LL, audio.size() + end.size() / 2LL, audio.size() + end.size() - 1LL}) {
+            SCOPED_TRACE(at);
+            EXPECT_FALSE(probe::ReadMp3Layout(Cut(Path("end.mp3"), at, "cut.mp3")).tagsWhole);
+        }
+    }
+}
+
+TEST_F(Files, AnMp3ShortenedWhileItIsReadIsNeverAFault) {
+    ASSERT_TRUE(media::Ffmpeg({"-f", "lavfi", "-i", "sine=duration=60", "-c:a", "libmp3lame", "-b:a", "320k",
+                               Path("long.mp3")}));
+    const QByteArray whole = bytesOf(Path("long.mp3"));
+    const probe::Mp3Layout full = probe::ReadMp3Layout(Path("long.mp3"));
+    ASSERT_TRUE(full.readable);
+    ASSERT_GT(full.size, 2 << 20);
+    // Another program cuts the file to a third and writes it again, over and
+    // over: every byte there is to read is the file's own.
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        const QByteArray name = QFile::encodeName(Path("long.mp3"));
+        for (int i = 0; i < 200; ++i) {
+            EXPECT_EQ(::truncate(name.constData(), whole.size() / 3), 0);
+            EXPECT_TRUE(writeBytes(Path("long.mp3"), whole));
+        }
+        done = true;
+    });
+    int reads = 0;
+    while (!done) {
+        const probe::Mp3Layout l = probe::ReadMp3Layout(Path("long.mp3"));
+        ++reads;
+        if (l.readable && l.size == full.size) {
+            EXPECT_EQ(l.audioCrc, full.audioCrc);
+            EXPECT_EQ(l.frames, full.frames);
+        }
+    }
+    other.join();
+    EXPECT_GT(reads, 0);
+}
+
 TEST_F(Files, TheVideoTracksTimeBaseAndDecoderConfiguration) {
     const QStringList phone{"-f", "lavfi", "-i", "testsrc=size=160x120:rate=30:duration=1", "-f", "lavfi", "-i",
                             "sine=duration=1", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"};
@@ -187,4 +282,108 @@ TEST_F(Files, HevcParameterSetsAreComparedWithoutTheirSei) {
     // Cut short anywhere, the record gives nothing.
     for (int n : {0, 10, 23, 30, static_cast<int>(a.size()) - 1})
         EXPECT_TRUE(probe::ReadHevcParameterSets(a.left(n)).units.empty()) << n;
+}
+
+namespace {
+
+uint32_t be32At(const QByteArray& b, long long at) {
+    const auto* u = reinterpret_cast<const unsigned char*>(b.constData() + at);
+    return (uint32_t(u[0]) << 24) | (uint32_t(u[1]) << 16) | (uint32_t(u[2]) << 8) | uint32_t(u[3]);
+}
+
+// Where each top-level box of an MP4 starts, by type.
+std::vector<std::pair<QByteArray, long long>> topBoxes(const QByteArray& b) {
+    std::vector<std::pair<QByteArray, long long>> boxes;
+    for (long long at = 0; at + 8 <= b.size() && be32At(b, at) >= 8; at += be32At(b, at))
+        boxes.emplace_back(b.mid(static_cast<int>(at) + 4, 4), at);
+    return boxes;
+}
+
+// kVideo with the chapters of `meta` (ffmpeg's metadata file) and a creation
+// date.
+QStringList datedVideo(const QString& meta) {
+    QStringList args = kVideo;
+    const int codecs = static_cast<int>(args.indexOf("-c:v"));
+    const QStringList inputs{"-f", "ffmetadata", "-i", meta};
+    for (int i = 0; i < inputs.size(); ++i) args.insert(codecs + i, inputs[i]);
+    return args << "-map" << "0" << "-map" << "1" << "-map_chapters" << "2" << "-metadata"
+                << "creation_time=2021-05-06T07:08:09Z";
+}
+
+// Two chapters and a title for ffmpeg's metadata input.
+const char* kChapters =
+    ";FFMETADATA1\ntitle=Film\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=One\n"
+    "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\ntitle=Two\n";
+
+}  // namespace
+
+TEST_F(Files, Mp4DateChaptersAndTheTracksTheWriterMakesAnew) {
+    ASSERT_TRUE(writeBytes(Path("meta.txt"), kChapters));
+    ASSERT_TRUE(media::Ffmpeg(datedVideo(Path("meta.txt")) + QStringList{"-movflags", "+faststart", Path("fast.mp4")}));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{"-timecode", "01:02:03:04", Path("tc.mov")}));
+    const probe::Mp4Layout fast = probe::ReadMp4Layout(Path("fast.mp4"));
+    EXPECT_TRUE(fast.complete);
+    EXPECT_TRUE(fast.moovFirst);
+    EXPECT_EQ(fast.creationTime, 1620284889);
+    EXPECT_EQ(fast.chapters, 2);
+    EXPECT_EQ(fast.chapterTracks, std::vector<int>{2});  // after the video and the sound
+    EXPECT_TRUE(fast.timecodeTracks.empty());
+    const probe::Mp4Layout tc = probe::ReadMp4Layout(Path("tc.mov"));
+    EXPECT_TRUE(tc.complete);
+    EXPECT_FALSE(tc.moovFirst);
+    EXPECT_EQ(tc.creationTime, 0);
+    EXPECT_EQ(tc.chapters, 0);
+    EXPECT_TRUE(tc.chapterTracks.empty());
+    EXPECT_EQ(tc.timecodeTracks, std::vector<int>{2});
+
+    // Cut right after the leading movie box, or inside the media after it:
+    // the boxes chain, the media is missing.
+    const QByteArray bytes = bytesOf(Path("fast.mp4"));
+    long long moovEnd = 0;
+    for (const auto& [type, at] : topBoxes(bytes))
+        if (type == "moov") moovEnd = at + be32At(bytes, at);
+    ASSERT_GT(moovEnd, 0);
+    for (const long long at : {moovEnd, moovEnd + 8, moovEnd + 100}) {
+        SCOPED_TRACE(at);
+        EXPECT_FALSE(probe::ReadMp4Layout(Cut(Path("fast.mp4"), at, "cut.mp4")).complete);
+    }
+    // An empty media box of the right size where the media was.
+    QByteArray hollow = bytes.left(static_cast<int>(moovEnd));
+    hollow += QByteArray("\0\0\0\x08" "mdat", 8);
+    ASSERT_TRUE(writeBytes(Path("hollow.mp4"), hollow));
+    EXPECT_FALSE(probe::ReadMp4Layout(Path("hollow.mp4")).complete);
+}
+
+TEST_F(Files, AFragmentedMp4IsWholeOnlyWithEveryFragmentItsIndexLists) {
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{"-movflags", "frag_keyframe", "-frag_duration", "400000",
+                                                   "-g", "10", Path("frag.mp4")}));
+    EXPECT_TRUE(probe::ReadMp4Layout(Path("frag.mp4")).complete);
+    const QByteArray bytes = bytesOf(Path("frag.mp4"));
+    std::vector<long long> cuts;  // at a fragment's start, and before the index
+    for (const auto& [type, at] : topBoxes(bytes))
+        if (type == "moof" || type == "mfra") cuts.push_back(at);
+    ASSERT_GE(cuts.size(), 3u);
+    for (const long long at : cuts) {
+        SCOPED_TRACE(at);
+        EXPECT_FALSE(probe::ReadMp4Layout(Cut(Path("frag.mp4"), at, "cut.mp4")).complete);
+    }
+    // A fragment taken out of the middle: the index lists a box that is gone.
+    const long long first = cuts[0], second = cuts[1];
+    QByteArray holed = bytes.left(static_cast<int>(first)) + bytes.mid(static_cast<int>(second));
+    ASSERT_TRUE(writeBytes(Path("holed.mp4"), holed));
+    EXPECT_FALSE(probe::ReadMp4Layout(Path("holed.mp4")).complete);
+}
+
+TEST_F(Files, MatroskaDateAndChapters) {
+    ASSERT_TRUE(writeBytes(Path("meta.txt"), kChapters));
+    ASSERT_TRUE(media::Ffmpeg(datedVideo(Path("meta.txt")) << Path("dated.mkv")));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{Path("plain.mkv")}));
+    const probe::MatroskaLayout dated = probe::ReadMatroskaLayout(Path("dated.mkv"));
+    EXPECT_TRUE(dated.complete);
+    EXPECT_TRUE(dated.hasDate);
+    EXPECT_EQ(dated.date, 1620284889);
+    EXPECT_EQ(dated.chapters, 2);
+    const probe::MatroskaLayout plain = probe::ReadMatroskaLayout(Path("plain.mkv"));
+    EXPECT_FALSE(plain.hasDate);
+    EXPECT_EQ(plain.chapters, 0);
 }

@@ -106,7 +106,7 @@ TEST_F(LibraryTest, HandleIsReleasedWhenTheProbeFails) {
     calls.clear();
     EXPECT_EQ(GetVideoSizeAndBitrate(fake(), file, w, h), std::nullopt);
     EXPECT_EQ(calls, std::vector<QString>{"New"});
-    EXPECT_EQ(w + h, "wh");
+    EXPECT_EQ(w + h, "");
     EXPECT_EQ(fps, -1);
 }
 
@@ -141,8 +141,10 @@ TEST_F(LibraryTest, AnUnloadableLibraryFailsEveryProbe) {
         EXPECT_EQ(GetVideoSizeAndBitrate(api, file, w, h), std::nullopt);
         EXPECT_EQ(GetVideoFrameRateAndBitrate(api, file, fps), std::nullopt);
         EXPECT_DOUBLE_EQ(GetMediaDuration(api, file), 0);
-        EXPECT_EQ(w + h, "wh");
+        EXPECT_EQ(w + h, "");
         EXPECT_EQ(fps, -1);
+        EXPECT_FALSE(ReadsKnownMedia(api)) << lib;
     }
     EXPECT_TRUE(SystemMediaInfo().Loaded());
+    EXPECT_TRUE(ReadsKnownMedia(SystemMediaInfo()));
 }

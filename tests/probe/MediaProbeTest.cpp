@@ -37,7 +37,16 @@ struct ProbeMedia : ::testing::Test {
             media::Ffmpeg({"-i", path("tone.mp3"), "-i", path("cover.png"), "-map", "0", "-map", "1", "-c", "copy",
                            "-id3v2_version", "3", "-disposition:v:0", "attached_pic", path("covered.mp3")}) &&
             QFile::copy(path("clip.mkv"), path("视频 封面.mkv")) && QFile::copy(path("plain.mp4"), path(".hidden.mp4")) &&
-            QFile::link(path("plain.mp4"), path("link.mp4")) && QFile::link(path("plain.mp4"), path(".link.mp4"));
+            QFile::link(path("plain.mp4"), path("link.mp4")) && QFile::link(path("plain.mp4"), path(".link.mp4")) &&
+            // How phones keep portrait video: stored wide, turned a quarter for showing.
+            media::Ffmpeg({"-i", path("plain.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=90", path("portrait.mp4")}) &&
+            media::Ffmpeg({"-i", path("plain.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=270",
+                           path("portrait270.mp4")}) &&
+            media::Ffmpeg({"-i", path("plain.mp4"), "-c", "copy", "-metadata:s:v:0", "rotate=180", path("upside.mp4")}) &&
+            // Four seconds of picture, ten of sound.
+            media::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=4", "-f", "lavfi", "-i",
+                           "sine=duration=10", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                           path("short_picture.mp4")});
         QFile junk(path("junk.mp4"));
         ASSERT_TRUE(made && junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(4096, '\x5a')) == 4096);
     }
@@ -89,6 +98,29 @@ TEST_F(ProbeMedia, VideoFilesReadLikeFfprobe) {
     EXPECT_DOUBLE_EQ(GetMediaDuration(path("link.mp4")), 12.36);
 }
 
+TEST_F(ProbeMedia, SizesAreAsPlayersShowThem) {
+    const struct { const char* file; const char* size; } cases[] = {
+        {"plain.mp4", "640x360"}, {"portrait.mp4", "360x640"}, {"portrait270.mp4", "360x640"},
+        {"upside.mp4", "640x360"},
+    };
+    for (const auto& c : cases) {
+        QString w = "1", h = "2";
+        EXPECT_TRUE(GetVideoSizeAndBitrate(path(c.file), w, h).has_value()) << c.file;
+        EXPECT_EQ(w + "x" + h, c.size) << c.file;
+    }
+}
+
+TEST_F(ProbeMedia, PictureDurationIsTheVideoStreamsOwn) {
+    EXPECT_NEAR(GetMediaDuration(path("short_picture.mp4")), 10, 0.1);
+    EXPECT_NEAR(GetVideoDuration(path("short_picture.mp4")), 4, 0.05);
+    EXPECT_NEAR(GetVideoDuration(path("short_picture.mp4")), media::StreamEnd(path("short_picture.mp4"), "v"), 0.05);
+    // Where picture and file agree, or the library states no stream duration.
+    EXPECT_DOUBLE_EQ(GetVideoDuration(path("plain.mp4")), GetMediaDuration(path("plain.mp4")));
+    EXPECT_NEAR(GetVideoDuration(path("clip.mkv")), GetMediaDuration(path("clip.mkv")), 0.05);
+    for (const char* file : {"missing.mp4", ".hidden.mp4", "junk.mp4", "tone.mp3"})
+        EXPECT_DOUBLE_EQ(GetVideoDuration(path(file)), GetMediaDuration(path(file))) << file;
+}
+
 TEST_F(ProbeMedia, AudioFilesFailTheVideoProbesButHaveADuration) {
     for (const char* file : {"tone.mp3", "covered.mp3"}) {
         SCOPED_TRACE(file);
@@ -96,7 +128,8 @@ TEST_F(ProbeMedia, AudioFilesFailTheVideoProbesButHaveADuration) {
         int fps = -1;
         EXPECT_EQ(GetVideoSizeAndBitrate(path(file), w, h), std::nullopt);
         EXPECT_EQ(GetVideoFrameRateAndBitrate(path(file), fps), std::nullopt);
-        EXPECT_EQ(w + h, "wh");
+        // Nothing of the caller's earlier file stays behind as this one's size.
+        EXPECT_EQ(w + h, "");
         EXPECT_EQ(fps, -1);
         EXPECT_NEAR(GetMediaDuration(path(file)), media::Duration(path(file)), 0.05);
     }
@@ -110,7 +143,7 @@ TEST_F(ProbeMedia, MissingHiddenAndUnreadableFilesGiveNothing) {
         if (QString(file).startsWith('.')) continue;  // only the duration treats hidden files as missing
         QString w = "w", h = "h";
         EXPECT_EQ(GetVideoSizeAndBitrate(p, w, h), std::nullopt);
-        EXPECT_EQ(w + h, "wh");
+        EXPECT_EQ(w + h, "");
     }
 }
 

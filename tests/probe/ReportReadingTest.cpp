@@ -35,6 +35,16 @@ TEST(ReportReading, SizeComesFromTheFirstVideoStream) {
         {report({GENERAL, "Audio", "Bit rate|64.0 kb/s", "Image", "Width|200 pixels", "Height|100 pixels"}),
          std::nullopt, std::nullopt},
         {QString(), std::nullopt, std::nullopt},
+        // Shown turned a quarter: the sides swap; half a turn keeps them.
+        {report({GENERAL, "Video", "Width|640 pixels", "Height|360 pixels", "Rotation|90°"}), "360", "640"},
+        {report({GENERAL, "Video", "Width|640 pixels", "Height|360 pixels", "Rotation|270°"}), "360", "640"},
+        {report({GENERAL, "Video", "Width|640 pixels", "Height|360 pixels", "Rotation|-90.000"}), "360", "640"},
+        {report({GENERAL, "Video", "Width|640 pixels", "Height|360 pixels", "Rotation|180°"}), "640", "360"},
+        {report({GENERAL, "Video", "Width|640 pixels", "Height|360 pixels", "Rotation|0.000"}), "640", "360"},
+        {report({GENERAL, "Video", "Width|640 pixels", "Height|360 pixels", "Rotation|45°"}), "640", "360"},
+        // Only the first video stream's own rotation counts.
+        {report({GENERAL, "Video #1", "Width|640 pixels", "Height|360 pixels", "Video #2", "Width|200 pixels",
+                 "Height|100 pixels", "Rotation|90°"}), "640", "360"},
     };
     for (const auto& c : cases) {
         const VideoSize s = ReadVideoSize(c.text);
