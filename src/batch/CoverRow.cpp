@@ -307,7 +307,7 @@ RowEnd CoverRow::Replace() {
         } else {
             // The cover is put in front of the film, not into its tags: the
             // output is judged as the head and the film it was joined to.
-            expect_ = openingclip::JoinExpectation(source_.streams, probe::ReadStreamFacts(s_.ClipBody),
+            expect_ = openingclip::JoinExpectation(source_.streams, s_.ClipBody, source_.mechanism,
                                                    s_.ClipTrimLength);
             JudgeOutput(s_.LastRunOk);
             first = s_.OutSizeMB > 0 ? ladder::Try::Ok : ladder::Try::Failed;
@@ -364,7 +364,7 @@ OutputCheck ReadBackCheck() {
         if (source.mechanism == container::Mechanism::Mp3 && !expect.joined &&
             !mp3tags::CarryOver(source.path, source.mp3, output, expect.trimmed))
             return false;
-        return readback::Judge(source, readback::Read(output, source.mechanism), expect);
+        return readback::Judge(source, readback::Read(output, source.mechanism, expect.framesChecked), expect);
     };
 }
 

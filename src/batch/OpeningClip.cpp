@@ -104,6 +104,7 @@ std::optional<ClipFiles> FilesFor(const QString& programFolder, const QString& s
     f.cut = workfiles::In(programFolder, workfiles::Cut) + f.ext;
     f.headFrames = workfiles::In(programFolder, workfiles::HeadFrames) + f.ext;
     f.headClip = workfiles::In(programFolder, workfiles::HeadClip) + f.ext;
+    f.film = workfiles::In(programFolder, workfiles::ClipFilm) + f.ext;
     f.list = workfiles::In(programFolder, workfiles::ConcatList);
     return f;
 }
@@ -193,14 +194,16 @@ std::optional<HeadCoding> HeadCodingFor(const Body& body) {
     const QStringList parts = v.profile.split('@');
     const QString level = parts.size() > 1 && parts[1].startsWith('L') ? parts[1].mid(1) : QString();
     QString args;
+    const bool mp4 = body.mechanism == container::Mechanism::Mp4 || body.mechanism == container::Mechanism::QuickTime;
     if (hevc) {
-        // x265 takes the profile from the pixel format.
+        // x265 takes the profile from the pixel format; its parameter sets
+        // go in front of every key frame, as the film's will.
         QStringList params;
         if (!level.isEmpty()) params << QStringLiteral("level-idc=") + level;
         if (parts.size() > 2) params << QStringLiteral("high-tier=") + (parts[2] == QLatin1String("High") ? "1" : "0");
-        args = QStringLiteral(" -c:v libx265");
-        if (!params.isEmpty()) args += QStringLiteral(" -x265-params ") + params.join(':');
-        h.sameParameterSets = true;
+        params << QStringLiteral("repeat-headers=1");
+        args = QStringLiteral(" -c:v libx265 -x265-params ") + params.join(':');
+        h.filmCopy = true;
     } else {
         const auto profile = x264Profile(parts.value(0));
         if (!profile) return std::nullopt;
@@ -210,11 +213,9 @@ std::optional<HeadCoding> HeadCodingFor(const Body& body) {
     args += QStringLiteral(" -pix_fmt ") + *pixels + QStringLiteral(" -chroma_sample_location ") +
             chromaLocation(v.chromaPosition);
 
-    const bool mp4 = body.mechanism == container::Mechanism::Mp4 || body.mechanism == container::Mechanism::QuickTime;
     if (mp4) {
-        // Players look for HEVC under the body's own sample entry name.
-        if (hevc && (v.codecId == QLatin1String("hvc1") || v.codecId == QLatin1String("hev1")))
-            args += QStringLiteral(" -tag:v ") + v.codecId;
+        h.joinTag = hevc ? QStringLiteral(" -tag:v hev1") : QStringLiteral(" -tag:v avc3");
+        if (hevc) args += h.joinTag;
         // The join reads the body's ticks in the head's time base.
         if (body.timescale <= 0) return std::nullopt;
         args += QStringLiteral(" -video_track_timescale ") + QString::number(body.timescale);
@@ -239,6 +240,15 @@ EncoderCommand CutCommand(const QString& timeText, const QString& source, const 
     return cmd;
 }
 
+EncoderCommand FilmCopyCommand(const QString& film, const HeadCoding& head, const QString& filmCopy) {
+    EncoderCommand cmd;
+    cmd.Add(QStringLiteral("-i "))
+        .AddPath(film)
+        .Add(QStringLiteral(" -y -c copy -bsf:v hevc_mp4toannexb") + head.joinTag + QStringLiteral(" "))
+        .AddPath(filmCopy);
+    return cmd;
+}
+
 EncoderCommand HeadFramesCommand(const QString& source, const HeadCoding& head, long kbps,
                                  const QString& headFrames) {
     EncoderCommand cmd;
@@ -251,7 +261,10 @@ EncoderCommand HeadFramesCommand(const QString& source, const HeadCoding& head, 
 }
 
 EncoderCommand HeadOverlayCommand(const QString& headFrames, const QString& cover, const QString& coverFilter,
-                                  const HeadCoding& head, long kbps, const QString& headClip) {
+                                  const HeadCoding& head, long kbps, double headLength, const QString& headClip) {
+    // A sound packet that ends after the head would run into the film's; the
+    // microsecond spares one that ends exactly there from rounding.
+    const QString end = QString::number(headLength + 1e-6, 'f', 6);
     EncoderCommand cmd;
     cmd.Add(QStringLiteral("-i "))
         .AddPath(headFrames)
@@ -259,18 +272,39 @@ EncoderCommand HeadOverlayCommand(const QString& headFrames, const QString& cove
         .AddPath(cover)
         .Add(QStringLiteral(" -filter_complex ") + coverFilter + QStringLiteral(" -y -q:v 0  -r ") +
              rateTail(head.rate, kbps) + QStringLiteral("k") + head.videoArgs +
-             QStringLiteral(" -q:a 0 -acodec copy "))
+             QStringLiteral(" -q:a 0 -acodec copy -bsf:a noise=drop=gt((pts+duration)*tb\\,") + end +
+             QStringLiteral(") "))
         .AddPath(headClip);
     return cmd;
 }
 
-EncoderCommand ConcatCommand(const QString& listFile, const QString& output) {
+EncoderCommand ConcatCommand(const QString& listFile, const HeadCoding& head, const QString& output) {
     EncoderCommand cmd;
     cmd.Add(QStringLiteral("-safe 0 -f concat -i "))
         .AddPath(listFile)
-        .Add(QStringLiteral(" -y -q:v 0 -q:a 0 -c copy "))
+        .Add(QStringLiteral(" -y -q:v 0 -q:a 0 -c copy") + head.joinTag + QStringLiteral(" "))
         .AddPath(output);
     return cmd;
+}
+
+double FramePeriod(const QString& rate) {
+    const QStringList p = rate.split('/');
+    const double num = p.value(0).toDouble();
+    const double den = p.size() > 1 ? p[1].toDouble() : 1;
+    return num > 0 && den > 0 ? den / num : 0;
+}
+
+std::optional<double> HeadLength(const probe::FrameTimes& headFrames, const QString& rate,
+                                 const probe::FrameTimes& film) {
+    const double period = FramePeriod(rate);
+    if (!headFrames.read || !film.read || headFrames.shown.empty() || !(period > 0)) return std::nullopt;
+    const auto [first, last] = std::minmax_element(headFrames.shown.begin(), headFrames.shown.end());
+    // The head's pictures end one frame after its last, counted from its
+    // earliest stream; the film's first picture comes its own lead later
+    // than the film's start.
+    const double length = headFrames.videoLead + (*last - *first) + period - film.videoLead;
+    if (!(length > 0)) return std::nullopt;
+    return length;
 }
 
 readback::Expectation JoinExpectation(const probe::StreamFacts& source, const probe::StreamFacts& body,
@@ -289,10 +323,30 @@ readback::Expectation JoinExpectation(const probe::StreamFacts& source, const pr
     return e;
 }
 
+readback::Expectation JoinExpectation(const probe::StreamFacts& source, const QString& body,
+                                      container::Mechanism mechanism, double trimLength) {
+    readback::Expectation e = JoinExpectation(source, probe::ReadStreamFacts(body), trimLength);
+    e.framesChecked = true;
+    const probe::FrameTimes frames = readback::ReadFrameTimes(body, mechanism);
+    const std::vector<double> spacing = probe::FrameSpacing(frames);
+    const auto rate = ExactRate(probe::ReadVideoCoding(body));
+    const double period = rate ? FramePeriod(*rate) : 0;
+    if (!spacing.empty() && period > 0) {
+        // The head's pictures follow one another, and the film's first the
+        // head's last, by one frame at the rate.
+        const auto [shortest, longest] = std::minmax_element(spacing.begin(), spacing.end());
+        e.shortestFrame = std::min(*shortest, period);
+        e.longestFrame = std::max(*longest, period);
+        e.frameTick = frames.tick;
+    }
+    return e;
+}
+
 QString ConcatQuoted(const QString& path) { return QString(path).replace('\'', QStringLiteral("'\\''")); }
 
-QString ConcatListText(const QString& headClip, const QString& source) {
-    return QStringLiteral("file '") + ConcatQuoted(headClip) + QStringLiteral("'\r\nfile '") + ConcatQuoted(source) +
+QString ConcatListText(const QString& headClip, double headLength, const QString& film) {
+    return QStringLiteral("file '") + ConcatQuoted(headClip) + QStringLiteral("'\r\nduration ") +
+           QString::number(headLength, 'f', 6) + QStringLiteral("\r\nfile '") + ConcatQuoted(film) +
            QStringLiteral("'\r\n");
 }
 
@@ -332,11 +386,6 @@ openingclip::Body bodyOf(const QString& path, container::Mechanism mechanism) {
     body.mechanism = mechanism;
     body.timescale = trackOf(path, mechanism).timescale;
     return body;
-}
-
-bool sameParameterSets(const QString& a, const QString& b, container::Mechanism mechanism) {
-    const probe::HevcParameterSets x = probe::ReadHevcParameterSets(trackOf(a, mechanism).config);
-    return !x.units.empty() && x == probe::ReadHevcParameterSets(trackOf(b, mechanism).config);
 }
 
 }  // namespace
@@ -398,32 +447,44 @@ void RunOpeningClip(const RunContext& run, RunState& state, const QString& sourc
     const auto head = HeadCodingFor(bodyOf(input, mechanism));
     if (!head) return;
 
+    QString film = input;
+    if (head->filmCopy) {
+        fileops::DeleteFile(files->film);
+        RunEncoderAndWait(run.host, FilmCopyCommand(input, *head, files->film), CycleOrder::TestUpdateYield, {});
+        if (run.window->Closed()) return;
+        film = files->film;
+    }
+
     fileops::DeleteFile(files->headFrames);
     RunEncoderAndWait(run.host, HeadFramesCommand(input, *head, *kbps, files->headFrames), CycleOrder::TestUpdateYield,
                       {});
     if (run.window->Closed()) return;
+    // Without the head frames' and the film's times the join could not be
+    // made seamless: the row fails.
+    const auto length = HeadLength(readback::ReadFrameTimes(files->headFrames, mechanism), head->rate,
+                                   readback::ReadFrameTimes(film, mechanism));
+    if (!length) return;
 
     fileops::DeleteFile(files->headClip);
     RunEncoderAndWait(run.host,
                       HeadOverlayCommand(files->headFrames, cover, CoverFilter(crop, head->width, head->height),
-                                         *head, *kbps, files->headClip),
+                                         *head, *kbps, *length, files->headClip),
                       CycleOrder::TestUpdateYield, {});
     if (run.window->Closed()) return;
-    if (head->sameParameterSets && !sameParameterSets(files->headClip, input, mechanism)) return;
 
     // A list that cannot be written must not leave an earlier row's list
     // behind: the join would put that row's videos into this output.
     fileops::DeleteFile(files->list);
     QFile list(files->list);
     if (list.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        const QByteArray text = ConcatListText(files->headClip, input).toUtf8();
+        const QByteArray text = ConcatListText(files->headClip, *length, film).toUtf8();
         const bool written = list.write(text) == text.size();
         list.close();
         if (!written || list.error() != QFileDevice::NoError) fileops::DeleteFile(files->list);
     }
 
     const EncoderRun joined =
-        RunEncoderAndWait(run.host, ConcatCommand(files->list, output), CycleOrder::TestUpdateYield, [&] {
+        RunEncoderAndWait(run.host, ConcatCommand(files->list, *head, output), CycleOrder::TestUpdateYield, [&] {
             setStatus(JoiningStatus());
             run.window->SetProgress(ClipProgress(row, total));
         });

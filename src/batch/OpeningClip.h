@@ -2,21 +2,31 @@
 // The opening clip of mode 3: the grabbed frame laid over the video's first
 // half second, and that half second joined in front of the whole video.
 //
-// Up to four encoder runs, each into a work file of the program folder:
+// Up to five encoder runs, each into a work file of the program folder:
 //   1. trim and crop of the source into Cut<ext> (only with ChCutTime or
 //      ChCutSize; both values are percentages of the duration and the size);
-//   2. the first 0.5 s of the source into Temp<ext>;
-//   3. the cover over those frames into Head<ext>;
-//   4. Head<ext> and the source joined through List.txt into the output.
+//   2. HEVC only: the film copied into Film<ext> with its parameter sets put
+//      in front of each key frame;
+//   3. the first 0.5 s of the film into Temp<ext>;
+//   4. the cover over those frames into Head<ext>, its sound cut to end
+//      where the film's sound takes over;
+//   5. Head<ext> and the film joined through List.txt into the output.
 //
 // The join copies both halves as they are, so the head must be coded as the
 // film behind it (the source, or the cut when there is one): the same codec,
 // profile and level, frame size, pixel format, exact frame rate and, in MP4
-// and QuickTime files, the same video time base. A film whose coding the
-// encoder cannot repeat gets no head, and its row fails.
+// and QuickTime files, the same video time base. Each half carries its own
+// parameter sets in the stream (the joined sample entry says so: avc3,
+// hev1), so the encoder's settings need not be the film's. A film whose
+// coding the encoder cannot repeat gets no head, and its row fails.
+//
+// The head lasts exactly as long as the list says, the film's first picture
+// following the head's last by one frame; the head's sound keeps only the
+// packets that end by then.
 #include "batch/Containers.h"
 #include "batch/ReadBack.h"
 #include "encoder/EncoderCommand.h"
+#include "probe/FrameTimes.h"
 #include "probe/MediaProbe.h"
 
 #include <QString>
@@ -32,6 +42,7 @@ struct ClipFiles {
     QString cut;         // <folder>/Cut<ext>
     QString headFrames;  // <folder>/Temp<ext>
     QString headClip;    // <folder>/Head<ext>
+    QString film;        // <folder>/Film<ext>
     QString list;        // <folder>/List.txt
 };
 // Nothing when the source's file name has no ".".
@@ -83,10 +94,13 @@ struct HeadCoding {
     QString rate;       // the exact frame rate, for -r
     QString videoArgs;  // " -c:v libx264 -profile:v high -level 4.1 ..."
     int width = 0, height = 0;
-    // HEVC streams carry their parameter sets only in the file's header,
-    // which the join takes from the head: the body's pictures are decoded
-    // with the head's sets, so they must be the body's own.
-    bool sameParameterSets = false;
+    // HEVC in MP4 and Matroska keeps its parameter sets only in the track's
+    // header, which the join takes from the head: the film is first copied
+    // with its own sets put into the stream.
+    bool filmCopy = false;
+    // The joined track's sample entry, for sets carried in the stream
+    // (" -tag:v avc3", " -tag:v hev1"; empty outside MP4 and QuickTime).
+    QString joinTag;
 };
 // Nothing when the body cannot be repeated: streams other than one video
 // and at most one audio (the head would carry only those, and subtitles
@@ -100,26 +114,45 @@ std::optional<HeadCoding> HeadCodingFor(const Body& body);
 // and scaled to exactly the film's frame, laid over the head's frames.
 QString CoverFilter(const std::optional<CropBox>& crop, int width, int height);
 
-// The four command lines. kbps is a whole number; rate an exact one.
+// The five command lines. kbps is a whole number; rate an exact one.
 EncoderCommand CutCommand(const QString& timeText, const QString& source, const QString& cropText,
                           const QString& rate, long kbps, const QString& cutFile);
+EncoderCommand FilmCopyCommand(const QString& film, const HeadCoding& head, const QString& filmCopy);
 EncoderCommand HeadFramesCommand(const QString& source, const HeadCoding& head, long kbps,
                                  const QString& headFrames);
+// headLength: the head's length in the list; sound packets that end later
+// are left out.
 EncoderCommand HeadOverlayCommand(const QString& headFrames, const QString& cover, const QString& coverFilter,
-                                  const HeadCoding& head, long kbps, const QString& headClip);
-EncoderCommand ConcatCommand(const QString& listFile, const QString& output);
+                                  const HeadCoding& head, long kbps, double headLength, const QString& headClip);
+EncoderCommand ConcatCommand(const QString& listFile, const HeadCoding& head, const QString& output);
+
+// Seconds from the head's start to where the film's earliest stream must
+// start, so that the film's first picture follows the head's last by one
+// frame: the head frames' pictures (at the exact rate) and where the film's
+// video starts after its earliest stream. Nothing when either cannot be
+// read or the head would end before it begins.
+std::optional<double> HeadLength(const probe::FrameTimes& headFrames, const QString& rate,
+                                  const probe::FrameTimes& film);
+// Seconds of one frame at an exact rate ("30000/1001"); 0 for no rate.
+double FramePeriod(const QString& rate);
 
 // What the joined output must be: the body's length (the source's, or the
 // trimmed length when trimLength is above 0) plus the head's, with the
 // video and audio ending as far apart as in the body, and no cover.
 readback::Expectation JoinExpectation(const probe::StreamFacts& source, const probe::StreamFacts& body,
                                       double trimLength);
+// The same, read from the body file, and its pictures spaced as the body's
+// are or as the head's (one frame at the body's exact rate): no hole, no
+// overlap at the join.
+readback::Expectation JoinExpectation(const probe::StreamFacts& source, const QString& body,
+                                      container::Mechanism mechanism, double trimLength);
 
 // A path between the list's single quotes, the way the joining step reads
 // it: every ' becomes '\'' (close, escaped quote, reopen).
 QString ConcatQuoted(const QString& path);
-// Two lines, each ended by CR LF: the head clip first, then the source.
-QString ConcatListText(const QString& headClip, const QString& source);
+// Three lines, each ended by CR LF: the head clip, its length in seconds,
+// then the film.
+QString ConcatListText(const QString& headClip, double headLength, const QString& film);
 
 // Status and progress texts.
 QString CuttingStatus(const QString& sizeMb);

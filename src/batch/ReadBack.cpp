@@ -10,9 +10,22 @@ namespace readback {
 
 using container::Mechanism;
 
-Facts Read(const QString& path, Mechanism mechanism) {
+probe::FrameTimes ReadFrameTimes(const QString& path, Mechanism mechanism) {
+    switch (mechanism) {
+    case Mechanism::Mp4:
+    case Mechanism::QuickTime:
+        return probe::ReadMp4FrameTimes(path);
+    case Mechanism::Matroska:
+        return probe::ReadMatroskaFrameTimes(path);
+    default:
+        return {};
+    }
+}
+
+Facts Read(const QString& path, Mechanism mechanism, bool frameTimes) {
     Facts f;
     f.path = path;
+    if (frameTimes) f.frames = ReadFrameTimes(path, mechanism);
     f.mechanism = mechanism;
     f.streams = probe::ReadStreamFacts(path);
     switch (mechanism) {
@@ -77,6 +90,15 @@ bool coverIsTheConventionalOne(const Facts& f) {
                        a.mime.compare(container::CoverAttachmentMime, Qt::CaseInsensitive) == 0 && a.dataSize > 0;
         return false;
     }
+    return true;
+}
+
+bool framesJoined(const probe::FrameTimes& frames, const Expectation& expect) {
+    if (!frames.read || !probe::DecodeOrderHolds(frames)) return false;
+    if (!(expect.longestFrame > 0)) return true;
+    const double slack = std::max(frames.tick, expect.frameTick) + 1e-6;
+    for (const double step : probe::FrameSpacing(frames))
+        if (!(step >= expect.shortestFrame - slack && step <= expect.longestFrame + slack)) return false;
     return true;
 }
 
@@ -155,6 +177,7 @@ bool Judge(const Facts& source, const Facts& output, const Expectation& expect) 
                                 *std::max_element(o.audioDurations.begin(), o.audioDurations.end());
             if (!(std::fabs(lead - expect.bodyVideoLead) <= JoinTolerance)) return false;
         }
+        if (expect.framesChecked && !framesJoined(output.frames, expect)) return false;
     } else if (expect.trimmed && !(expect.duration > 0)) {
         // A trim with nothing to measure it by cannot be shown to have kept
         // what was asked.

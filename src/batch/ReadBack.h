@@ -19,6 +19,7 @@
 #include "batch/Containers.h"
 #include "batch/Mp3Tags.h"
 #include "probe/FileStructure.h"
+#include "probe/FrameTimes.h"
 #include "probe/MediaProbe.h"
 
 #include <QString>
@@ -33,11 +34,16 @@ struct Facts {
     probe::MatroskaLayout matroska;
     probe::Mp3Layout mp3;
     mp3tags::Frames id3;
+    // Read only when asked for (a join is judged by them).
+    probe::FrameTimes frames;
 };
 
 // The streams by the media library; the layout by the mechanism's container;
-// an MP3's frames by the tag library.
-Facts Read(const QString& path, container::Mechanism mechanism);
+// an MP3's frames by the tag library; with frameTimes, the video's picture
+// times as well.
+Facts Read(const QString& path, container::Mechanism mechanism, bool frameTimes = false);
+// The picture times by the mechanism's container (nothing read for MP3).
+probe::FrameTimes ReadFrameTimes(const QString& path, container::Mechanism mechanism);
 
 struct Expectation {
     // Seconds the output must last (0 when unknown: the source states none).
@@ -53,6 +59,13 @@ struct Expectation {
     // length), within JoinTolerance as well.
     bool joined = false;
     double bodyVideoLead = 0;
+    // A join whose picture times are checked: they must be read, decode in
+    // order (probe::DecodeOrderHolds), and every picture follow the one
+    // shown before it by between shortestFrame and longestFrame seconds, a
+    // tick of either file's clock aside (no hole, no overlap at the join).
+    // Spacing is not held when longestFrame is 0 (a film of one picture).
+    bool framesChecked = false;
+    double shortestFrame = 0, longestFrame = 0, frameTick = 0;
 };
 
 // The tolerance on a length of `seconds`: a quarter second, or 1 % of long

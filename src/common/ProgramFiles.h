@@ -18,11 +18,13 @@ inline const char* const GrabbedFrame = "Tmp.png";   // mode 3: the frame taken 
 inline const char* const ScaledCover = "Cover.png";  // the cover at the video's size
 inline const char* const TextCover = "Back.bmp";     // mode 3: the file name drawn as cover
 // Stems that take the source's extension: the encoder's output before it
-// replaces the source, and the opening clip's cut, head frames and head.
+// replaces the source, and the opening clip's cut, head frames, head and
+// film with its parameter sets in the stream.
 inline const char* const TempOutput = "Tmp";
 inline const char* const Cut = "Cut";
 inline const char* const HeadFrames = "Temp";
 inline const char* const HeadClip = "Head";
+inline const char* const ClipFilm = "Film";
 inline const char* const ConcatList = "List.txt";
 // The default output folder.
 inline const char* const DefaultOutputFolder = "Temp";

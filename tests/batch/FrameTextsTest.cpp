@@ -171,6 +171,7 @@ TEST(OpeningClipTexts, TheFourCommandLines) {
     EXPECT_EQ(files->headFrames, "/app/Temp.MP4");
     EXPECT_EQ(files->headClip, "/app/Head.MP4");
     EXPECT_EQ(files->list, "/app/List.txt");
+    EXPECT_EQ(files->film, "/app/Film.MP4");
     EXPECT_FALSE(FilesFor("/app", "/v.d/noext"));
 
     EXPECT_EQ(CutCommand("", "/v/a.mp4", "", "25", 812, "/app/Cut.mp4").Text(),
@@ -186,17 +187,22 @@ TEST(OpeningClipTexts, TheFourCommandLines) {
     EXPECT_EQ(HeadFramesCommand("/v/a.mp4", head, 812, "/app/Temp.mp4").Text(),
               "-ss 0 -t 0.5 -i \"/v/a.mp4\" -y -q:v 0 -r 25/2 -b:v 812k -c:v libx264 -profile:v high -pix_fmt yuv420p "
               "-acodec copy \"/app/Temp.mp4\"");
+    // The head's sound ends with the head: a packet that ends later is left out.
     EXPECT_EQ(HeadOverlayCommand("/app/Temp.mp4", "/app/Tmp.png", "[1:v]scale=64:48[c];[0:v][c]overlay=0:0", head,
-                                 812, "/app/Head.mp4")
+                                 812, 0.56, "/app/Head.mp4")
                   .Text(),
               "-i \"/app/Temp.mp4\" -i  \"/app/Tmp.png\" -filter_complex [1:v]scale=64:48[c];[0:v][c]overlay=0:0 -y "
               "-q:v 0  -r 25/2 -b:v 812k -c:v libx264 -profile:v high -pix_fmt yuv420p -q:a 0 -acodec copy "
-              "\"/app/Head.mp4\"");
-    EXPECT_EQ(ConcatCommand("/app/List.txt", "/out/a.mp4").Text(),
-              "-safe 0 -f concat -i \"/app/List.txt\" -y -q:v 0 -q:a 0 -c copy \"/out/a.mp4\"");
-    EXPECT_EQ(ConcatCommand("/app/List.txt", "/out/a.mp4").Arguments(),
+              "-bsf:a noise=drop=gt((pts+duration)*tb\\,0.560001) \"/app/Head.mp4\"");
+    // Matroska: no sample entry to name.
+    EXPECT_EQ(ConcatCommand("/app/List.txt", head, "/out/a.mkv").Text(),
+              "-safe 0 -f concat -i \"/app/List.txt\" -y -q:v 0 -q:a 0 -c copy \"/out/a.mkv\"");
+    head.joinTag = " -tag:v hev1";
+    EXPECT_EQ(ConcatCommand("/app/List.txt", head, "/out/a.mp4").Arguments(),
               (QStringList{"-safe", "0", "-f", "concat", "-i", "/app/List.txt", "-y", "-q:v", "0", "-q:a", "0", "-c",
-                           "copy", "/out/a.mp4"}));
+                           "copy", "-tag:v", "hev1", "/out/a.mp4"}));
+    EXPECT_EQ(FilmCopyCommand("/v/a.mp4", head, "/app/Film.mp4").Text(),
+              "-i \"/v/a.mp4\" -y -c copy -bsf:v hevc_mp4toannexb -tag:v hev1 \"/app/Film.mp4\"");
 }
 
 TEST(OpeningClipTexts, TheExactFrameRate) {
@@ -261,7 +267,8 @@ TEST(OpeningClipTexts, TheHeadIsCodedAsTheFilmBehindIt) {
                             "unspecified -video_track_timescale 90000");
     EXPECT_EQ(h->width, 1920);
     EXPECT_EQ(h->height, 1080);
-    EXPECT_FALSE(h->sameParameterSets);
+    EXPECT_FALSE(h->filmCopy);
+    EXPECT_EQ(h->joinTag, " -tag:v avc3");
 
     // Matroska keeps its own millisecond ticks; full range, a stated chroma
     // position, ten bits.
@@ -272,6 +279,7 @@ TEST(OpeningClipTexts, TheHeadIsCodedAsTheFilmBehindIt) {
     ASSERT_TRUE(h);
     EXPECT_EQ(h->videoArgs,
               " -c:v libx264 -profile:v baseline -level 3 -pix_fmt yuvj420p -chroma_sample_location topleft");
+    EXPECT_EQ(h->joinTag, "");
     v = Avc("High 10");
     v.bitDepth = "10";
     v.chromaSubsampling = "4:2:2";
@@ -281,7 +289,8 @@ TEST(OpeningClipTexts, TheHeadIsCodedAsTheFilmBehindIt) {
     EXPECT_EQ(h->videoArgs, " -c:v libx264 -profile:v high10 -pix_fmt yuv422p10le -chroma_sample_location unspecified");
 
     // HEVC: x265 takes the profile from the pixel format, the level and tier
-    // are the film's, the sample entry keeps its name.
+    // are the film's; its parameter sets go into the stream, as the film's
+    // do in its copy, and the sample entry says so.
     v = Avc("Main 10@L5.1@High");
     v.format = "HEVC";
     v.codecId = "hvc1";
@@ -291,16 +300,20 @@ TEST(OpeningClipTexts, TheHeadIsCodedAsTheFilmBehindIt) {
     h = HeadCodingFor(In(Mechanism::QuickTime, v, 12800));
     ASSERT_TRUE(h);
     EXPECT_EQ(h->rate, "25");
-    EXPECT_EQ(h->videoArgs, " -c:v libx265 -x265-params level-idc=5.1:high-tier=1 -pix_fmt yuv420p10le "
-                            "-chroma_sample_location unspecified -tag:v hvc1 -video_track_timescale 12800");
-    EXPECT_TRUE(h->sameParameterSets);
+    EXPECT_EQ(h->videoArgs, " -c:v libx265 -x265-params level-idc=5.1:high-tier=1:repeat-headers=1 -pix_fmt "
+                            "yuv420p10le -chroma_sample_location unspecified -tag:v hev1 -video_track_timescale 12800");
+    EXPECT_TRUE(h->filmCopy);
+    EXPECT_EQ(h->joinTag, " -tag:v hev1");
     v.profile = "Main";
     v.bitDepth = "12";
     v.colorSpace = "Y";
     v.codecId = "V_MPEGH/ISO/HEVC";
     h = HeadCodingFor(In(Mechanism::Matroska, v));
     ASSERT_TRUE(h);
-    EXPECT_EQ(h->videoArgs, " -c:v libx265 -pix_fmt gray12le -chroma_sample_location unspecified");
+    EXPECT_EQ(h->videoArgs,
+              " -c:v libx265 -x265-params repeat-headers=1 -pix_fmt gray12le -chroma_sample_location unspecified");
+    EXPECT_TRUE(h->filmCopy);
+    EXPECT_EQ(h->joinTag, "");
 
     // What cannot be repeated.
     struct Refused {
@@ -361,10 +374,10 @@ TEST(OpeningClipTexts, TheCoverIsCutLikeTheFilmAndFillsItsFrame) {
 }
 
 TEST(OpeningClipTexts, TheJoinListQuotesApostrophes) {
-    EXPECT_EQ(openingclip::ConcatListText("/app/Head.mp4", "/v/a.mp4"),
-              "file '/app/Head.mp4'\r\nfile '/v/a.mp4'\r\n");
-    EXPECT_EQ(openingclip::ConcatListText("/app/Head.mp4", "/v/Tom's.mp4"),
-              "file '/app/Head.mp4'\r\nfile '/v/Tom'\\''s.mp4'\r\n");
+    EXPECT_EQ(openingclip::ConcatListText("/app/Head.mp4", 0.5005, "/v/a.mp4"),
+              "file '/app/Head.mp4'\r\nduration 0.500500\r\nfile '/v/a.mp4'\r\n");
+    EXPECT_EQ(openingclip::ConcatListText("/app/Head.mp4", 0.5, "/v/Tom's.mp4"),
+              "file '/app/Head.mp4'\r\nduration 0.500000\r\nfile '/v/Tom'\\''s.mp4'\r\n");
     EXPECT_EQ(openingclip::ConcatQuoted("''"), "'\\'''\\''");
 }
 
@@ -376,4 +389,33 @@ TEST(OpeningClipTexts, StatusTexts) {
     EXPECT_EQ(openingclip::SizeMbText(131072), "0.12");  // 0.125 MB: the half goes to even
     EXPECT_EQ(openingclip::SizeMbText(393216), "0.38");  // 0.375 MB
     EXPECT_EQ(openingclip::ClipProgress(2, 7), "状态：生成附加片头封面视频中...已处理：2/7");
+}
+
+TEST(OpeningClipTexts, TheHeadLastsUntilTheFilmsFirstPictureIsDue) {
+    using openingclip::HeadLength;
+    probe::FrameTimes head, film;
+    head.read = film.read = true;
+    for (int i = 0; i < 15; ++i) head.shown.push_back(i * 1001 / 30000.0);
+    // A film whose sound and picture start together follows the head's last
+    // picture by one frame.
+    auto length = HeadLength(head, "30000/1001", film);
+    ASSERT_TRUE(length);
+    EXPECT_NEAR(*length, 15 * 1001 / 30000.0, 1e-9);
+    // Matroska films often start their sound a little before the picture:
+    // the film begins that much earlier. A head whose picture starts late
+    // (as the encoder places it after such sound) lasts that much longer.
+    film.videoLead = 0.023;
+    head.videoLead = 0.033;
+    for (double& t : head.shown) t += 0.033;
+    length = HeadLength(head, "30000/1001", film);
+    ASSERT_TRUE(length);
+    EXPECT_NEAR(*length, 0.033 + 15 * 1001 / 30000.0 - 0.023, 1e-9);
+    // Times that cannot be read give no head.
+    film.read = false;
+    EXPECT_FALSE(HeadLength(head, "30000/1001", film));
+    film.read = true;
+    EXPECT_FALSE(HeadLength(head, "", film));
+    EXPECT_FALSE(HeadLength(probe::FrameTimes{true}, "30", film));
+    EXPECT_DOUBLE_EQ(openingclip::FramePeriod("25/2"), 0.08);
+    EXPECT_DOUBLE_EQ(openingclip::FramePeriod("30"), 1 / 30.0);
 }

@@ -255,6 +255,64 @@ TEST(ReadBack, AJoinLastsTheFilmPlusTheHeadAndKeepsItsSync) {
     EXPECT_FALSE(readback::Judge(source, joined(0.5, 0.5, 0.5), openingclip::JoinExpectation(unstated, unstated, 0)));
 }
 
+TEST(ReadBack, AJoinsPicturesFollowEachOtherWithoutAHoleAndDecodeInOrder) {
+    const Facts source = Video(Mechanism::Mp4, 5);
+    Expectation e = openingclip::JoinExpectation(source.streams, source.streams, 0);
+    e.framesChecked = true;
+    e.shortestFrame = e.longestFrame = 0.04;
+    e.frameTick = 1 / 12800.0;
+    // 25 fps with two B-frames: shown I P B B ..., decoded in order.
+    const auto joined = [](const std::vector<double>& shown) {
+        Facts f = Video(Mechanism::Mp4, 5.5);
+        f.frames.read = true;
+        f.frames.tick = 1 / 12800.0;
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            f.frames.shown.push_back(shown[i]);
+            f.frames.decoded.push_back(i * 0.04 - 0.08);
+        }
+        return f;
+    };
+    std::vector<double> times;
+    for (int i = 0; i < 137; i += 3) {
+        times.push_back(i * 0.04);
+        times.push_back((i + 2) * 0.04);
+        times.push_back((i + 1) * 0.04);
+    }
+    EXPECT_TRUE(readback::Judge(source, joined(times), e));
+
+    // The film begins 45 ms after the head's last picture, or laid 10 ms
+    // over it.
+    for (const double shift : {0.005, -0.05}) {
+        std::vector<double> seam = times;
+        for (double& t : seam)
+            if (t > 0.5) t += shift;
+        EXPECT_FALSE(readback::Judge(source, joined(seam), e)) << shift;
+    }
+    // A tick off is the container's rounding.
+    std::vector<double> rounded = times;
+    rounded[10] += 1 / 12800.0;
+    EXPECT_TRUE(readback::Judge(source, joined(rounded), e));
+
+    // Decode times that stand still or go back.
+    Facts back = joined(times);
+    back.frames.decoded[20] = back.frames.decoded[19];
+    EXPECT_FALSE(readback::Judge(source, back, e));
+    // A picture shown before one decoded seventeen pictures earlier.
+    Facts early = joined(times);
+    early.frames.decoded.clear();  // Matroska states none
+    std::swap(early.frames.shown[3], early.frames.shown[30]);
+    EXPECT_FALSE(readback::Judge(source, early, e));
+
+    // Picture times that cannot be read prove nothing.
+    Facts unread = joined(times);
+    unread.frames.read = false;
+    EXPECT_FALSE(readback::Judge(source, unread, e));
+    // A film of one picture sets no spacing, the order still counts.
+    e.longestFrame = e.shortestFrame = 0;
+    EXPECT_TRUE(readback::Judge(source, joined({0, 0.3, 0.1}), e));
+    EXPECT_FALSE(readback::Judge(source, back, e));
+}
+
 TEST(ReadBack, TheCreationTimeAndTheChaptersComeThrough) {
     for (const Mechanism m : {Mechanism::Mp4, Mechanism::QuickTime, Mechanism::Matroska}) {
         SCOPED_TRACE(int(m));

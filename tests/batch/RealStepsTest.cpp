@@ -94,7 +94,8 @@ TEST(RealOpeningClip, TheCoverIsJoinedInFrontAsHalfASecond) {
     QFile list(w.AppPath() + "/List.txt");
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(list.readAll()),
-              "file '" + w.AppPath() + "/Head.mp4'\r\nfile '" + w.media.path() + "/Tom'\\''s clip.mp4'\r\n");
+              "file '" + w.AppPath() + "/Head.mp4'\r\nduration 0.520000\r\nfile '" + w.media.path() +
+                  "/Tom'\\''s clip.mp4'\r\n");  // 13 frames at 25 fps: the last one shown at 0.48 s
 }
 
 TEST(RealOpeningClip, TrimAndCropRunFirst) {

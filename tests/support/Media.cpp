@@ -190,6 +190,17 @@ QByteArray AttachmentBytes(const QString& path, const QString& name) {
     return bytes;
 }
 
+QStringList FrameHashes(const QString& path) {
+    const auto out = ffmpegOutput(
+        {"-loglevel", "error", "-i", path, "-map", "0:v:0", "-fps_mode", "passthrough", "-f", "framemd5", "-"});
+    QStringList hashes;
+    if (!out) return hashes;
+    for (const QByteArray& line : out->split('\n'))
+        if (!line.startsWith('#') && !line.trimmed().isEmpty())
+            hashes << QString::fromLatin1(line.mid(line.lastIndexOf(',') + 1)).trimmed();
+    return hashes;
+}
+
 bool DecodesCleanly(const QString& path) {
     const auto err = ffmpegOutput({"-v", "error", "-i", path, "-map", "0:V?", "-map", "0:a?", "-f", "null", "-"}, true);
     return err && err->trimmed().isEmpty();

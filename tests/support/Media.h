@@ -61,6 +61,10 @@ QList<Attachment> Attachments(const QString& path);
 // The bytes of the attachment named `name`; empty when there is none.
 QByteArray AttachmentBytes(const QString& path, const QString& name);
 
+// One MD5 per decoded picture of the first video stream, in decode output
+// order; empty when the file does not decode.
+QStringList FrameHashes(const QString& path);
+
 // Whether ffmpeg decodes every stream of the file without a single error.
 bool DecodesCleanly(const QString& path);
 // Audio samples per channel that ffmpeg decodes; -1 on failure.
