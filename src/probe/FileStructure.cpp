@@ -874,29 +874,4 @@ Mp3Layout ReadMp3Layout(const QString& path) {
     return out;
 }
 
-HevcParameterSets ReadHevcParameterSets(const QByteArray& hvcC) {
-    HevcParameterSets out;
-    const auto* u = reinterpret_cast<const unsigned char*>(hvcC.constData());
-    const long long n = hvcC.size();
-    // 22 bytes of profile, level and format fields, then the array count.
-    if (n < 23 || u[0] != 1) return {};
-    const int lengthSize = (u[21] & 3) + 1;
-    long long at = 23;
-    for (int array = 0; array < u[22]; ++array) {
-        if (at + 3 > n) return {};
-        const int type = u[at] & 0x3F;
-        const int count = (u[at + 1] << 8) | u[at + 2];
-        at += 3;
-        for (int i = 0; i < count; ++i) {
-            if (at + 2 > n) return {};
-            const int length = (u[at] << 8) | u[at + 1];
-            if (at + 2 + length > n) return {};
-            if (type >= 32 && type <= 34) out.units.push_back(hvcC.mid(at + 2, length));
-            at += 2 + length;
-        }
-    }
-    out.nalLengthSize = lengthSize;
-    return out;
-}
-
 }  // namespace probe

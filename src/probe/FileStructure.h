@@ -99,16 +99,4 @@ struct Mp3Layout {
 };
 Mp3Layout ReadMp3Layout(const QString& path);
 
-// An HEVC decoder configuration record (hvcC): the length of the NAL size
-// fields and the parameter sets (VPS, SPS, PPS) in record order; SEI units it
-// may also hold are left out. Empty when the record does not parse.
-struct HevcParameterSets {
-    int nalLengthSize = 0;
-    std::vector<QByteArray> units;
-    bool operator==(const HevcParameterSets& o) const {
-        return nalLengthSize == o.nalLengthSize && units == o.units;
-    }
-};
-HevcParameterSets ReadHevcParameterSets(const QByteArray& hvcC);
-
 }  // namespace probe

@@ -260,30 +260,6 @@ TEST_F(Files, TheVideoTracksTimeBaseAndDecoderConfiguration) {
     EXPECT_FALSE(probe::ReadMp4Layout(Path("tone.m4a")).video.found);
 }
 
-TEST_F(Files, HevcParameterSetsAreComparedWithoutTheirSei) {
-    const auto hevc = [&](const QString& name, const QString& rate, const QString& params) {
-        return media::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-c:v", "libx265",
-                              "-b:v", rate, "-x265-params", "log-level=error" + params, Path(name)});
-    };
-    ASSERT_TRUE(hevc("a.mp4", "100k", ":level-idc=2"));
-    ASSERT_TRUE(hevc("b.mkv", "300k", ":level-idc=2"));  // another rate: another SEI, the same sets
-    ASSERT_TRUE(hevc("c.mp4", "100k", ":level-idc=2:no-sao=1"));
-    const QByteArray a = probe::ReadMp4Layout(Path("a.mp4")).video.config;
-    const probe::HevcParameterSets sa = probe::ReadHevcParameterSets(a);
-    EXPECT_EQ(sa.nalLengthSize, 4);
-    ASSERT_EQ(sa.units.size(), 3u);
-    EXPECT_EQ((sa.units[0].at(0) >> 1) & 0x3F, 32);  // VPS, SPS, PPS
-    EXPECT_EQ((sa.units[1].at(0) >> 1) & 0x3F, 33);
-    EXPECT_EQ((sa.units[2].at(0) >> 1) & 0x3F, 34);
-    const QByteArray b = probe::ReadMatroskaLayout(Path("b.mkv")).video.config;
-    EXPECT_NE(a, b);
-    EXPECT_TRUE(sa == probe::ReadHevcParameterSets(b));
-    EXPECT_FALSE(sa == probe::ReadHevcParameterSets(probe::ReadMp4Layout(Path("c.mp4")).video.config));
-    // Cut short anywhere, the record gives nothing.
-    for (int n : {0, 10, 23, 30, static_cast<int>(a.size()) - 1})
-        EXPECT_TRUE(probe::ReadHevcParameterSets(a.left(n)).units.empty()) << n;
-}
-
 namespace {
 
 uint32_t be32At(const QByteArray& b, long long at) {
