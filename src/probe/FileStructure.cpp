@@ -1,4 +1,5 @@
 #include "probe/FileStructure.h"
+#include "probe/ContainerBytes.h"
 
 #include <QFile>
 
@@ -15,66 +16,11 @@
 
 namespace probe {
 
+using namespace bytes;
+
 namespace {
 
-// Reads exactly n bytes at offset; empty when the file has fewer.
-QByteArray readAt(QFile& f, long long offset, long long n) {
-    if (offset < 0 || n < 0 || !f.seek(offset)) return {};
-    QByteArray b = f.read(n);
-    return b.size() == n ? b : QByteArray();
-}
-
-uint32_t be32(const char* p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return (uint32_t(u[0]) << 24) | (uint32_t(u[1]) << 16) | (uint32_t(u[2]) << 8) | uint32_t(u[3]);
-}
-
-uint64_t be64(const char* p) { return (uint64_t(be32(p)) << 32) | be32(p + 4); }
-
 // ------------------------------------------------------------------- MP4
-
-struct Box {
-    QByteArray type;
-    long long start = 0;    // of the header
-    long long payload = 0;  // first byte after the header
-    long long end = 0;      // one past the last byte
-};
-
-// The box whose header starts at `at` inside [at, limit); false when it does
-// not fit. A size of 0 runs to the limit.
-bool boxAt(const QByteArray& data, long long at, long long limit, Box& box) {
-    if (at + 8 > limit) return false;
-    const char* p = data.constData() + at;
-    uint64_t size = be32(p);
-    long long header = 8;
-    if (size == 1) {
-        if (at + 16 > limit) return false;
-        size = be64(p + 8);
-        header = 16;
-    } else if (size == 0) {
-        size = static_cast<uint64_t>(limit - at);
-    }
-    if (size < static_cast<uint64_t>(header) || size > static_cast<uint64_t>(limit - at)) return false;
-    box = {QByteArray(p + 4, 4), at, at + header, at + static_cast<long long>(size)};
-    return true;
-}
-
-// Children of [from, to) in memory; stops at the first that does not fit.
-std::vector<Box> childrenOf(const QByteArray& data, long long from, long long to) {
-    std::vector<Box> boxes;
-    Box b;
-    while (from < to && boxAt(data, from, to, b)) {
-        boxes.push_back(b);
-        from = b.end;
-    }
-    return boxes;
-}
-
-const Box* find(const std::vector<Box>& boxes, const char* type) {
-    for (const Box& b : boxes)
-        if (b.type == type) return &b;
-    return nullptr;
-}
 
 // moov is read into memory (its tables are small next to the media); the
 // cover sits in udta/meta/ilst/covr, or in meta/ilst/covr of moov itself.
@@ -332,41 +278,6 @@ constexpr uint32_t kEditionEntry = 0x45B9;
 constexpr uint32_t kChapterAtom = 0xB6;
 constexpr uint32_t kVoid = 0xEC;
 constexpr uint32_t kCrc32 = 0xBF;
-
-struct Element {
-    uint32_t id = 0;
-    long long payload = 0;
-    long long size = -1;  // -1: unknown
-    long long end() const { return size < 0 ? -1 : payload + size; }
-};
-
-// Element header at `at`: an id of 1 to 4 bytes (marker kept) and a size of
-// 1 to 8 bytes (marker dropped, all ones meaning unknown).
-bool elementAt(QFile& f, long long at, Element& e) {
-    const QByteArray head = readAt(f, at, qMin<long long>(12, f.size() - at));
-    if (head.isEmpty()) return false;
-    const auto* u = reinterpret_cast<const unsigned char*>(head.constData());
-    const int n = head.size();
-    int idLen = 1;
-    while (idLen <= 4 && !(u[0] & (0x80 >> (idLen - 1)))) ++idLen;
-    if (idLen > 4 || idLen >= n) return false;
-    uint32_t id = 0;
-    for (int i = 0; i < idLen; ++i) id = (id << 8) | u[i];
-    const unsigned char first = u[idLen];
-    int sizeLen = 1;
-    while (sizeLen <= 8 && !(first & (0x80 >> (sizeLen - 1)))) ++sizeLen;
-    if (sizeLen > 8 || idLen + sizeLen > n) return false;
-    uint64_t size = first & (0xFF >> sizeLen);
-    bool allOnes = size == (0xFFu >> sizeLen);
-    for (int i = 1; i < sizeLen; ++i) {
-        size = (size << 8) | u[idLen + i];
-        allOnes = allOnes && u[idLen + i] == 0xFF;
-    }
-    e.id = id;
-    e.payload = at + idLen + sizeLen;
-    e.size = allOnes ? -1 : static_cast<long long>(size);
-    return true;
-}
 
 QString utf8At(QFile& f, const Element& e) {
     if (e.size < 0 || e.size > 4096) return {};

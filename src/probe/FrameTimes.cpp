@@ -1,4 +1,5 @@
 #include "probe/FrameTimes.h"
+#include "probe/ContainerBytes.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -11,53 +12,11 @@
 
 namespace probe {
 
+using namespace bytes;
+
 namespace {
 
-QByteArray readAt(QFile& f, long long offset, long long n) {
-    if (offset < 0 || n < 0 || !f.seek(offset)) return {};
-    QByteArray b = f.read(n);
-    return b.size() == n ? b : QByteArray();
-}
-
-uint32_t be32(const char* p) {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return (uint32_t(u[0]) << 24) | (uint32_t(u[1]) << 16) | (uint32_t(u[2]) << 8) | uint32_t(u[3]);
-}
-
-uint64_t be64(const char* p) { return (uint64_t(be32(p)) << 32) | be32(p + 4); }
-
 // ------------------------------------------------------------------- MP4
-
-struct Box {
-    QByteArray type;
-    long long payload = 0, end = 0;
-};
-
-std::vector<Box> childrenOf(const QByteArray& data, long long from, long long to) {
-    std::vector<Box> boxes;
-    while (from + 8 <= to) {
-        const char* p = data.constData() + from;
-        uint64_t size = be32(p);
-        long long header = 8;
-        if (size == 1) {
-            if (from + 16 > to) break;
-            size = be64(p + 8);
-            header = 16;
-        } else if (size == 0) {
-            size = static_cast<uint64_t>(to - from);
-        }
-        if (size < static_cast<uint64_t>(header) || size > static_cast<uint64_t>(to - from)) break;
-        boxes.push_back({QByteArray(p + 4, 4), from + header, from + static_cast<long long>(size)});
-        from += static_cast<long long>(size);
-    }
-    return boxes;
-}
-
-const Box* find(const std::vector<Box>& boxes, const char* type) {
-    for (const Box& b : boxes)
-        if (b.type == type) return &b;
-    return nullptr;
-}
 
 // The full box's entries start after version, flags and the entry count.
 struct FullBox {
@@ -217,56 +176,6 @@ constexpr uint32_t kClusterTimestamp = 0xE7;
 constexpr uint32_t kSimpleBlock = 0xA3;
 constexpr uint32_t kBlockGroup = 0xA0;
 constexpr uint32_t kBlock = 0xA1;
-
-struct Element {
-    uint32_t id = 0;
-    long long payload = 0;
-    long long size = -1;  // -1: unknown
-    long long end() const { return size < 0 ? -1 : payload + size; }
-};
-
-// An EBML variable-length number: its value with the marker dropped, and
-// its length; 0 length when it does not parse.
-int vint(const unsigned char* u, int n, uint64_t& value, bool& allOnes) {
-    if (n < 1) return 0;
-    int len = 1;
-    while (len <= 8 && !(u[0] & (0x80 >> (len - 1)))) ++len;
-    if (len > 8 || len > n) return 0;
-    value = u[0] & (0xFF >> len);
-    allOnes = value == (0xFFu >> len);
-    for (int i = 1; i < len; ++i) {
-        value = (value << 8) | u[i];
-        allOnes = allOnes && u[i] == 0xFF;
-    }
-    return len;
-}
-
-bool elementAt(QFile& f, long long at, Element& e) {
-    const QByteArray head = readAt(f, at, qMin<long long>(12, f.size() - at));
-    if (head.isEmpty()) return false;
-    const auto* u = reinterpret_cast<const unsigned char*>(head.constData());
-    int idLen = 1;
-    while (idLen <= 4 && !(u[0] & (0x80 >> (idLen - 1)))) ++idLen;
-    if (idLen > 4 || idLen >= head.size()) return false;
-    uint32_t id = 0;
-    for (int i = 0; i < idLen; ++i) id = (id << 8) | u[i];
-    uint64_t size = 0;
-    bool unknown = false;
-    const int sizeLen = vint(u + idLen, head.size() - idLen, size, unknown);
-    if (sizeLen == 0) return false;
-    e.id = id;
-    e.payload = at + idLen + sizeLen;
-    e.size = unknown ? -1 : static_cast<long long>(size);
-    return true;
-}
-
-uint64_t unsignedAt(QFile& f, const Element& e) {
-    if (e.size < 1 || e.size > 8) return 0;
-    const QByteArray b = readAt(f, e.payload, e.size);
-    uint64_t v = 0;
-    for (const char c : b) v = (v << 8) | static_cast<unsigned char>(c);
-    return v;
-}
 
 bool isTopLevel(uint32_t id) {
     switch (id) {
