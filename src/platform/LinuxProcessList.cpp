@@ -124,52 +124,19 @@ std::vector<ProcessEntry> LinuxProcessList::Snapshot() {
     return list;
 }
 
-namespace {
-
-// The children of every thread of a process, as the kernel lists them; false
-// when the kernel keeps no such lists.
-bool childrenOf(long long pid, std::vector<long long>& out) {
-    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
-    DIR* dir = ::opendir(tasks.c_str());
-    if (!dir) return ::access("/proc/self/task", F_OK) == 0;  // gone meanwhile: no children
-    bool listed = true;
-    while (const dirent* e = ::readdir(dir)) {
-        if (e->d_name[0] == '.') continue;
-        const std::string file = tasks + "/" + e->d_name + "/children";
-        if (::access(file.c_str(), F_OK) != 0) {
-            listed = false;
-            break;
-        }
-        const std::string text = readSmall(file);
-        const char* p = text.c_str();
-        char* end = nullptr;
-        for (long long child = std::strtoll(p, &end, 10); end != p; child = std::strtoll(p, &end, 10)) {
-            out.push_back(child);
-            p = end;
-        }
-    }
-    ::closedir(dir);
-    return listed;
-}
-
-}  // namespace
-
 std::vector<long long> LinuxProcessList::inScope() const {
+    // Every process's parent, read from its own entry. The kernel's per-thread
+    // child lists would be cheaper, but they can skip a child while another
+    // one starts or ends, and a missed encoder ends a wait too early.
+    std::vector<std::pair<long long, long long>> links;  // parent, child
+    forEachProcess([&](long long pid, const std::string& dir) {
+        links.emplace_back(statOf(dir).parent, pid);
+        return true;
+    });
     std::vector<long long> scope{scopeRoot_};
-    bool listed = true;
-    for (size_t i = 0; listed && i < scope.size(); ++i) listed = childrenOf(scope[i], scope);
-    if (!listed) {
-        // Without the kernel's child lists, every process's parent is read.
-        std::vector<std::pair<long long, long long>> links;  // parent, child
-        forEachProcess([&](long long pid, const std::string& dir) {
-            links.emplace_back(statOf(dir).parent, pid);
-            return true;
-        });
-        scope = {scopeRoot_};
-        for (size_t i = 0; i < scope.size(); ++i)
-            for (const auto& [parent, child] : links)
-                if (parent == scope[i]) scope.push_back(child);
-    }
+    for (size_t i = 0; i < scope.size(); ++i)
+        for (const auto& [parent, child] : links)
+            if (parent == scope[i]) scope.push_back(child);
     std::sort(scope.begin(), scope.end());
     scope.erase(std::unique(scope.begin(), scope.end()), scope.end());
     return scope;
