@@ -5,7 +5,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -17,7 +16,6 @@
 #include <tfilestream.h>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace mp3tags {
@@ -59,47 +57,6 @@ QByteArray comparable(const Frame* f) {
            QByteArray(b.data() + (b.size() - fields), static_cast<int>(fields));
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool writeAll(int fd, const char* data, long long n) {
-    while (n > 0) {
-        const ssize_t put = ::write(fd, data, static_cast<size_t>(std::min<long long>(n, 1 << 30)));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        data += put;
-        n -= put;
-    }
-    return true;
-}
-
-// Bytes [at, at + n) of `from` appended to `to`; false when `from` holds
-// fewer or a write fails.
-bool copyRange(int from, long long at, long long n, int to) {
-    std::vector<char> buffer(1 << 20);
-    while (n > 0) {
-        const ssize_t got = ::pread(from, buffer.data(), static_cast<size_t>(std::min<long long>(n, buffer.size())), at);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0 || !writeAll(to, buffer.data(), got)) return false;
-        at += got;
-        n -= got;
-    }
-    return true;
-}
-
-int openForReading(const QString& path) { return ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC); }
-
 }  // namespace
 
 Frames Read(const QString& path) {
@@ -119,8 +76,7 @@ Frames Read(const QString& path) {
     return out;
 }
 
-bool CarryOver(const QString& source, const probe::Mp3Layout& sourceLayout, const QString& output, bool trimmed) {
-    const probe::Mp3Layout& layout = sourceLayout;
+bool CarryOver(const QString& source, const probe::Mp3Layout& layout, const QString& output, bool trimmed) {
     if (!layout.readable || !layout.tagsWhole || layout.id3v2Tags > 1) return false;
 
     Opened encoded(output);
@@ -159,24 +115,23 @@ bool CarryOver(const QString& source, const probe::Mp3Layout& sourceLayout, cons
     if (!placed) tag.addFrame(cover);
     const TagLib::ByteVector rendered = tag.render(v4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3);
 
-    const Fd in(openForReading(source));
-    struct stat st;
-    if (in.get() < 0 || ::fstat(in.get(), &st) != 0 || st.st_size != layout.size) return false;
+    fileops::Pread in(source);
+    if (!in.opened() || in.size() != layout.size) return false;
 
     const QString work = fileops::FolderOf(output) + "/." + fileops::NameOf(output) + ".plindor-tags";
     const QByteArray workName = QFile::encodeName(work);
     const int to = ::open(workName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (to < 0) return false;
-    bool written = writeAll(to, rendered.data(), rendered.size());
+    bool written = fileops::WriteAll(to, rendered.data(), rendered.size());
     if (written && !trimmed) {
-        written = copyRange(in.get(), layout.audioStart, layout.size - layout.audioStart, to);
+        written = fileops::CopyRange(in, layout.audioStart, layout.size - layout.audioStart, to);
     } else if (written) {
         // The encoder's audio without its own tags, then the source's tags at the end.
         const probe::Mp3Layout cut = probe::ReadMp3Layout(output);
-        const Fd audio(openForReading(output));
-        written = cut.readable && cut.tagsWhole && audio.get() >= 0 &&
-                  copyRange(audio.get(), cut.audioStart, cut.trailingStart - cut.audioStart, to) &&
-                  copyRange(in.get(), layout.trailingStart, layout.size - layout.trailingStart, to);
+        fileops::Pread audio(output);
+        written = cut.readable && cut.tagsWhole && audio.opened() &&
+                  fileops::CopyRange(audio, cut.audioStart, cut.trailingStart - cut.audioStart, to) &&
+                  fileops::CopyRange(in, layout.trailingStart, layout.size - layout.trailingStart, to);
     }
     written = ::close(to) == 0 && written;
     if (!written || std::rename(workName.constData(), QFile::encodeName(output).constData()) != 0) {

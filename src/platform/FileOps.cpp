@@ -11,6 +11,9 @@
 #include <mntent.h>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <limits>
+#include <vector>
 
 namespace fileops {
 
@@ -96,6 +99,61 @@ CopyResult CopyFile(const QString& src, const QString& dst) {
         result = (errno == ENOSPC || errno == EDQUOT) ? CopyResult::DiskFull : CopyResult::Failed;
     ::close(in);
     return result;
+}
+
+Pread::Pread(const QString& path) : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)) {
+    struct stat st;
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0) size_ = st.st_size;
+}
+
+Pread::~Pread() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool Pread::read(long long at, long long n, unsigned char* to) {
+    if (at < 0 || n < 0 || at + n > size_) return false;
+    while (n > 0) {
+        const ssize_t got = ::pread(fd_, to, static_cast<size_t>(n), at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            intact_ = false;
+            return false;
+        }
+        to += got;
+        at += got;
+        n -= got;
+    }
+    return true;
+}
+
+QByteArray Pread::bytes(long long at, long long n) {
+    if (at < 0 || n < 0 || at + n > size_ || n > std::numeric_limits<int>::max()) return {};
+    QByteArray b(static_cast<int>(n), Qt::Uninitialized);
+    return read(at, n, reinterpret_cast<unsigned char*>(b.data())) ? b : QByteArray();
+}
+
+bool WriteAll(int fd, const char* data, long long n) {
+    while (n > 0) {
+        const ssize_t put = ::write(fd, data, static_cast<size_t>(std::min<long long>(n, 1 << 30)));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        data += put;
+        n -= put;
+    }
+    return true;
+}
+
+bool CopyRange(Pread& from, long long at, long long n, int to) {
+    std::vector<unsigned char> buffer(1 << 20);
+    while (n > 0) {
+        const long long piece = std::min<long long>(n, static_cast<long long>(buffer.size()));
+        if (!from.read(at, piece, buffer.data()) ||
+            !WriteAll(to, reinterpret_cast<const char*>(buffer.data()), piece))
+            return false;
+        at += piece;
+        n -= piece;
+    }
+    return true;
 }
 
 QString FolderOf(const QString& path) {

@@ -1,5 +1,6 @@
 #pragma once
 // File tests and operations. Paths use "/"; errors come back as plain results.
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -34,6 +35,37 @@ std::optional<FileId> IdOf(const QString& path);
 enum class CopyResult { Ok, SourceMissing, DiskFull, Failed };
 // Copies src over dst (replacing it), keeping the permission bits.
 CopyResult CopyFile(const QString& src, const QString& dst);
+
+// A file read through pread at stated offsets: a file cut short while it is
+// read gives a short read, which the reader reports, never a fault.
+class Pread {
+public:
+    explicit Pread(const QString& path);
+    ~Pread();
+    Pread(const Pread&) = delete;
+    Pread& operator=(const Pread&) = delete;
+
+    bool opened() const { return fd_ >= 0 && size_ >= 0; }
+    // The size when it was opened: what the file must still hold at the end.
+    long long size() const { return size_; }
+    // False once a read fell short of what the file held when opened.
+    bool intact() const { return intact_; }
+
+    // Exactly n bytes at `at` into `to`; false (and not intact) when fewer came.
+    bool read(long long at, long long n, unsigned char* to);
+    QByteArray bytes(long long at, long long n);
+
+private:
+    int fd_ = -1;
+    long long size_ = -1;
+    bool intact_ = true;
+};
+
+// All n bytes to the descriptor; false when a write fails.
+bool WriteAll(int fd, const char* data, long long n);
+// Bytes [at, at + n) of `from` appended to the descriptor `to`; false when
+// `from` holds fewer or a write fails.
+bool CopyRange(Pread& from, long long at, long long n, int to);
 
 // "/" joins: the folder of a path (text before the last "/"; "" for "/a")
 // and the name (text after it).

@@ -1,4 +1,5 @@
 #include "probe/FileStructure.h"
+#include "platform/FileOps.h"
 #include "probe/ContainerBytes.h"
 
 #include <QFile>
@@ -457,53 +458,7 @@ std::vector<int> pictureTypesIn(const QByteArray& tag, int major) {
     return types;
 }
 
-// A file read through pread at stated offsets: a file cut short while it is
-// read gives a short read, which the reader reports, never a fault.
-class Pread {
-public:
-    explicit Pread(const QString& path) : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)) {
-        struct stat st;
-        if (fd_ >= 0 && ::fstat(fd_, &st) == 0) size_ = st.st_size;
-    }
-    ~Pread() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Pread(const Pread&) = delete;
-    Pread& operator=(const Pread&) = delete;
-
-    bool opened() const { return fd_ >= 0 && size_ >= 0; }
-    // The size when it was opened: what the file must still hold at the end.
-    long long size() const { return size_; }
-    // False once a read fell short of what the file held when opened.
-    bool intact() const { return intact_; }
-
-    // Exactly n bytes at `at` into `to`; false (and not intact) when fewer came.
-    bool read(long long at, long long n, unsigned char* to) {
-        if (at < 0 || n < 0 || at + n > size_) return false;
-        while (n > 0) {
-            const ssize_t got = ::pread(fd_, to, static_cast<size_t>(n), at);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                intact_ = false;
-                return false;
-            }
-            to += got;
-            at += got;
-            n -= got;
-        }
-        return true;
-    }
-    QByteArray bytes(long long at, long long n) {
-        if (at < 0 || n < 0 || at + n > size_ || n > std::numeric_limits<int>::max()) return {};
-        QByteArray b(static_cast<int>(n), Qt::Uninitialized);
-        return read(at, n, reinterpret_cast<unsigned char*>(b.data())) ? b : QByteArray();
-    }
-
-private:
-    int fd_ = -1;
-    long long size_ = -1;
-    bool intact_ = true;
-};
+using fileops::Pread;
 
 // The bytes of [from, to) read once each, in order, a megabyte at a time, and
 // summed as they come; a window of the last megabyte stays readable.
