@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <mntent.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <algorithm>
 #include <limits>
@@ -130,6 +131,16 @@ QByteArray Pread::bytes(long long at, long long n) {
     if (at < 0 || n < 0 || at + n > size_ || n > std::numeric_limits<int>::max()) return {};
     QByteArray b(static_cast<int>(n), Qt::Uninitialized);
     return read(at, n, reinterpret_cast<unsigned char*>(b.data())) ? b : QByteArray();
+}
+
+WorkFile CreateWorkFile(const QString& folder) {
+    QByteArray name = QFile::encodeName(folder.isEmpty() ? QStringLiteral("/") : folder);
+    if (!name.endsWith('/')) name += '/';
+    name += ".plw-XXXXXX";
+    WorkFile w;
+    w.fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (w.fd >= 0) w.path = QFile::decodeName(name);
+    return w;
 }
 
 bool WriteAll(int fd, const char* data, long long n) {

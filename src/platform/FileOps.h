@@ -61,6 +61,15 @@ private:
     bool intact_ = true;
 };
 
+// A new, empty file in `folder` under a short name no one can guess
+// (".plw-" and six random characters), created exclusively: a file or link
+// already there is never opened or followed. Only its owner may read it.
+struct WorkFile {
+    int fd = -1;  // open for writing; -1 when nothing could be created
+    QString path;
+};
+WorkFile CreateWorkFile(const QString& folder);
+
 // All n bytes to the descriptor; false when a write fails.
 bool WriteAll(int fd, const char* data, long long n);
 // Bytes [at, at + n) of `from` appended to the descriptor `to`; false when

@@ -187,6 +187,21 @@ TEST(FileOps, OrdinaryFilesFoldersAndPaths) {
     EXPECT_TRUE(fileops::DeleteFile(a));  // already gone counts as done
     EXPECT_TRUE(fileops::MakePath(dir.path() + "/x/y/z/"));
     EXPECT_EQ(fileops::MountPointOf(dir.path() + "/x/y/none.mp4").isEmpty(), false);
+
+    // Work files: new each time, short, hidden, the owner's alone.
+    const fileops::WorkFile w1 = fileops::CreateWorkFile(dir.path());
+    const fileops::WorkFile w2 = fileops::CreateWorkFile(dir.path());
+    ASSERT_GE(w1.fd, 0);
+    ASSERT_GE(w2.fd, 0);
+    EXPECT_NE(w1.path, w2.path);
+    EXPECT_EQ(fileops::FolderOf(w1.path), dir.path());
+    EXPECT_TRUE(fileops::NameOf(w1.path).startsWith('.'));
+    EXPECT_LE(fileops::NameOf(w1.path).size(), 12);
+    EXPECT_EQ(QFile::permissions(w1.path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+              QFile::Permissions());
+    ::close(w1.fd);
+    ::close(w2.fd);
+    EXPECT_EQ(fileops::CreateWorkFile(dir.path() + "/none").fd, -1);
 }
 
 TEST(FileOps, CopyKeepsBytesAndRunBitAndReportsFailures) {
