@@ -6,7 +6,9 @@
 // and the CPU time the program itself used during the run (getrusage,
 // children excluded). The same is then measured for an in-place run, which
 // also puts each result in place of its source. Last, the read-back each
-// result gets before it counts is timed on its own.
+// result gets before it counts is timed on its own. The same again for MP3
+// rows (a tagged 3 s song), whose results are put together from the source's
+// tag and bytes after the encoder has run.
 #include "support/Headless.h"
 #include "app/Form1.h"
 #include "app/VbCombo.h"
@@ -19,6 +21,7 @@
 #include "support/Fakes.h"
 #include "support/FormFixture.h"
 #include "support/Media.h"
+#include "support/TaggedMp3.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -56,13 +59,20 @@ Result measure(bool inPlace, const QString& master, const QString& cover) {
     BenchWindow w(cover, inPlace);
     if (!w.loaded) return res;
     Form1& form = w.form();
+    const bool mp3 = master.endsWith(".mp3");
+    const QString ext = mp3 ? ".mp3" : ".mp4";
+    const container::Mechanism mechanism = mp3 ? container::Mechanism::Mp3 : container::Mechanism::Mp4;
+    form.ChMp3->setChecked(mp3);
+    form.ChSaveAs->setChecked(!inPlace);
+    QFile coverFile(cover);
+    const QByteArray picture = coverFile.open(QIODevice::ReadOnly) ? coverFile.readAll() : QByteArray();
     BenchShell& shell = w.shell;
     form.LDir->setText(work.path() + "/out/");
     QDir().mkpath(work.path() + "/out");
     for (int i = 1; i <= kRows; ++i) {
-        const QString name = QString("v%1.mp4").arg(i, 2, 10, QLatin1Char('0'));
+        const QString name = QString("v%1").arg(i, 2, 10, QLatin1Char('0')) + ext;
         QFile::copy(master, work.path() + "/" + name);
-        FileListController::AddRow(form, QStringList{name, work.path(), "320", "240", cover}.join('\t'));
+        FileListController::AddRow(form, QStringList{name, work.path(), mp3 ? "0" : "320", mp3 ? "0" : "240", cover}.join('\t'));
     }
 
     QElapsedTimer wall;
@@ -76,14 +86,15 @@ Result measure(bool inPlace, const QString& master, const QString& cover) {
     // The read-back alone, as each row does it once its encoder has ended.
     wall.restart();
     for (int i = 1; i <= kRows; ++i) {
-        const QString name = QString("v%1.mp4").arg(i, 2, 10, QLatin1Char('0'));
+        const QString name = QString("v%1").arg(i, 2, 10, QLatin1Char('0')) + ext;
         const QString source = work.path() + "/" + name;
         const QString output = inPlace ? source : work.path() + "/out/" + name;
-        const readback::Facts facts = readback::Read(source, container::Mechanism::Mp4);
+        const readback::Facts facts = readback::Read(source, mechanism);
         readback::Expectation e;
         e.duration = facts.streams.duration;
         e.covers = inPlace ? 1 : 0;
-        readback::Judge(facts, readback::Read(output, container::Mechanism::Mp4), e);
+        e.picture = picture;
+        readback::Judge(facts, readback::Read(output, mechanism), e);
     }
     res.readBackMs = wall.nsecsElapsed() / 1e6 / kRows;
 
@@ -104,8 +115,11 @@ int main(int argc, char** argv) {
 
     QTemporaryDir media;
     const QString master = media.path() + "/master.mp4";
+    const QString song = media.path() + "/master.mp3";
     const QString cover = media.path() + "/cover.jpg";
-    if (!media::MakeVideo(master, 320, 240, 25, 1) || !media::MakePicture(cover, 200, 150)) {
+    const QString old = media.path() + "/old.jpg";
+    if (!media::MakeVideo(master, 320, 240, 25, 1) || !media::MakePicture(cover, 200, 150) ||
+        !media::MakePicture(old, 300, 300, "blue") || !media::MakeTaggedMp3(song, 3, {3, old, old})) {
         std::fprintf(stderr, "could not make the test media\n");
         return 1;
     }
@@ -114,11 +128,12 @@ int main(int argc, char** argv) {
     // every encoder by name) but not the plain loop, and the disk is shared:
     // run a few rounds and report the median one, with the machine's load.
     const int rounds = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
+    for (const QString& kind : {master, song})
     for (const bool inPlace : {false, true}) {
-        measure(inPlace, master, cover);  // warm the caches
+        measure(inPlace, kind, cover);  // warm the caches
         std::vector<Result> all;
         for (int i = 0; i < rounds; ++i) {
-            const Result r = measure(inPlace, master, cover);
+            const Result r = measure(inPlace, kind, cover);
             std::printf("  round %d: batch %.3f s, plain %.3f s, ratio %.3f, own CPU %.3f s, %d Ok\n", i + 1,
                         r.formWall, r.plainWall, r.formWall / r.plainWall, r.formCpu, r.ok);
             all.push_back(r);
@@ -126,7 +141,7 @@ int main(int argc, char** argv) {
         std::sort(all.begin(), all.end(),
                   [](const Result& a, const Result& b) { return a.formWall / a.plainWall < b.formWall / b.plainWall; });
         const Result& m = all[all.size() / 2];
-        std::printf("%s, %d rows (%d Ok), median of %d rounds\n",
+        std::printf("%s %s, %d rows (%d Ok), median of %d rounds\n", kind.endsWith(".mp3") ? "MP3" : "MP4",
                     inPlace ? "mode 2 in place" : "mode 2 into the output folder", kRows, m.ok, rounds);
         std::printf("  batch run wall      %.3f s\n", m.formWall);
         std::printf("  plain loop wall     %.3f s\n", m.plainWall);

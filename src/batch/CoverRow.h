@@ -18,9 +18,9 @@ enum class RowEnd {
     WindowClosed,  // the window went away during a wait
 };
 
-// How a written file is finished (an MP3 gets its source's tags and bytes
-// back) and read back before it counts: the real reader unless a stand-in
-// encoder (whose files no reader understands) is in use.
+// How a written file is read back before it counts: the real reader unless a
+// stand-in encoder (whose files no reader understands) is in use. It only
+// reads.
 using OutputCheck = std::function<bool(const readback::Facts& source, const QString& output,
                                        const readback::Expectation& expect)>;
 OutputCheck ReadBackCheck();

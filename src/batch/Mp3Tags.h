@@ -1,39 +1,36 @@
 #pragma once
 // An MP3 result put together around the cover the encoder wrote.
 //
-// The encoder cannot write every ID3v2 frame (lyrics, ratings and file ids
-// are dropped or turned into other frames), drops APE tags and rewrites the
-// audio's header frame. So the result is: the source's ID3v2 frames with the
-// encoder's front cover in place of the old front covers, in the source's
-// tag version (ID3v2.3 for none or ID3v2.2, which the library cannot write),
-// followed by every byte the source held after its ID3v2 tag. A trimmed file
-// takes its audio from the encoder and the tags at its end (APE, ID3v1) from
-// the source. The tag library writes the frames, keeping those it does not
-// know as they were.
+// The encoder cannot write every ID3v2 frame, drops APE tags and Lyrics3
+// blocks and rewrites the audio's header frame; a tag library re-renders
+// every frame it reads, in its own way. So the result is put together from
+// bytes: the source's ID3v2 tag with its header, extended header, frames and
+// padding as they were, its covers (probe::CoverFrames) taken out and one new
+// front cover frame, holding the picture the encoder accepted, put where the
+// first of them stood; then every byte the source held after its tag. A
+// trimmed file takes its audio from the encoder, followed by the source's
+// tags at its end as they were.
 #include "probe/FileStructure.h"
 
 #include <QByteArray>
 #include <QString>
-#include <vector>
 
 namespace mp3tags {
 
-// An MP3 file's ID3v2 frames as the tag library reads them.
-struct Frames {
-    bool readable = false;
-    int frontCovers = 0;  // pictures of type 3
-    // Every other frame, other pictures included, in one form whichever tag
-    // version it came from, sorted; the encoder's name (TSSE), which the
-    // writer stamps, left out.
-    std::vector<QByteArray> others;
-};
-Frames Read(const QString& path);
+// The source's tag with its covers replaced by one front cover frame holding
+// `picture` of MIME type `mime`, written in the tag's version and, where the
+// tag is unsynchronised, unsynchronised too. An extended header gets its
+// padding size and CRC anew. The tag keeps its length where the frames fit,
+// so the audio need not move; otherwise it keeps its amount of padding (none
+// with a footer). A source without a tag gets an ID3v2.3 tag. Empty when the
+// tag cannot be walked or the result would be larger than a tag can be.
+QByteArray TagWithCover(const probe::Id3Tag& source, const QByteArray& mime, const QByteArray& picture);
 
 // Replaces `output`, what the encoder wrote from `source`, with the result
-// put together as above. False when it cannot be: the output holds other
-// than one front cover, the source's tag is not where its layout says (or
-// there are several), the source changed since `sourceLayout` was read, or a
-// read or write fails; `output` is then left as the encoder wrote it.
+// described above. False when it cannot be: the source's tag cannot be
+// walked (or there are several), the output holds other than one front
+// cover, the source changed since `sourceLayout` was read, or a read or write
+// fails; `output` is then left as the encoder wrote it.
 bool CarryOver(const QString& source, const probe::Mp3Layout& sourceLayout, const QString& output, bool trimmed);
 
 }  // namespace mp3tags

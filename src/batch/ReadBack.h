@@ -7,17 +7,16 @@
 // holds the source's streams (same kinds, same number), lasts as long as the
 // source (or the trimmed length), adds up to its last byte by its container's
 // own layout, and holds exactly one cover by its container's mechanism. An
-// MP3 also keeps every other ID3v2 frame and, untrimmed, every byte after its
-// ID3v2 tag; trimmed, the tags at its end. An
-// MP4, QuickTime or Matroska result also keeps the source's creation time,
-// its chapters (unless trimmed) and its pictures and attachments other than
-// the cover.
+// MP3 also keeps every other ID3v2 frame byte for byte, by the program's own
+// frame reader, its cover holds the chosen picture, and it keeps every byte
+// after its ID3v2 tag; trimmed, the tags at its end. An MP4, QuickTime or
+// Matroska result also keeps the source's creation time, its chapters (unless
+// trimmed) and its pictures and attachments other than the cover.
 //
 //   const readback::Facts source = readback::Read(sourcePath, mechanism);
 //   ... the encoder writes output ...
 //   if (readback::Judge(source, readback::Read(output, mechanism), expect)) ...
 #include "batch/Containers.h"
-#include "batch/Mp3Tags.h"
 #include "probe/FileStructure.h"
 #include "probe/FrameTimes.h"
 #include "probe/MediaProbe.h"
@@ -33,14 +32,13 @@ struct Facts {
     probe::Mp4Layout mp4;
     probe::MatroskaLayout matroska;
     probe::Mp3Layout mp3;
-    mp3tags::Frames id3;
     // Read only when asked for (a join is judged by them).
     probe::FrameTimes frames;
 };
 
-// The streams by the media library; the layout by the mechanism's container;
-// an MP3's frames by the tag library; with frameTimes, the video's picture
-// times as well.
+// The streams by the media library; the layout by the mechanism's container
+// (an MP3's ID3v2 frames with it); with frameTimes, the video's picture times
+// as well.
 Facts Read(const QString& path, container::Mechanism mechanism, bool frameTimes = false);
 // The picture times by the mechanism's container (nothing read for MP3).
 probe::FrameTimes ReadFrameTimes(const QString& path, container::Mechanism mechanism);
@@ -52,6 +50,9 @@ struct Expectation {
     // at most the source's), and the audio frames are fewer.
     bool trimmed = false;
     int covers = 1;
+    // The cover picture's bytes, where the container keeps them as they are
+    // (MP3): the result's cover must hold exactly these.
+    QByteArray picture;
     // An opening clip was joined in front of the film: `duration` (the
     // film's length plus the clip's) is held to JoinTolerance whatever the
     // length, and the output's video must end as far from its audio as the

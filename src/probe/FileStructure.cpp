@@ -427,37 +427,6 @@ FrameInfo frameOf(const unsigned char* h) {
     return fi;
 }
 
-long long syncsafe(const unsigned char* p) { return (p[0] & 0x7F) << 21 | (p[1] & 0x7F) << 14 | (p[2] & 0x7F) << 7 | (p[3] & 0x7F); }
-
-// The picture frames of an ID3v2 tag (without its ten-byte header).
-std::vector<int> pictureTypesIn(const QByteArray& tag, int major) {
-    std::vector<int> types;
-    const auto* u = reinterpret_cast<const unsigned char*>(tag.constData());
-    const long long n = tag.size();
-    const int idLen = major == 2 ? 3 : 4;
-    const int headLen = major == 2 ? 6 : 10;
-    for (long long at = 0; at + headLen <= n;) {
-        if (u[at] == 0) break;  // padding
-        long long size = 0;
-        if (major == 2) size = (u[at + 3] << 16) | (u[at + 4] << 8) | u[at + 5];
-        else if (major == 4) size = syncsafe(u + at + 4);
-        else size = be32(tag.constData() + at + 4);
-        const long long body = at + headLen;
-        if (size < 0 || body + size > n) break;
-        const QByteArray id(tag.constData() + at, idLen);
-        if (id == "APIC" && size >= 2) {
-            // encoding, MIME type up to its NUL, then the picture type
-            long long p = body + 1;
-            while (p < body + size && u[p] != 0) ++p;
-            if (p + 1 < body + size) types.push_back(u[p + 1]);
-        } else if (id == "PIC" && size >= 5) {
-            types.push_back(u[body + 4]);
-        }
-        at = body + size;
-    }
-    return types;
-}
-
 using fileops::Pread;
 
 // The bytes of [from, to) read once each, in order, a megabyte at a time, and
@@ -514,7 +483,7 @@ long long id3v2Length(const unsigned char* p) {
     for (int i = 6; i < 10; ++i)
         if (p[i] & 0x80) return 0;
     const bool footer = p[3] == 4 && (p[5] & 0x10);
-    return 10 + syncsafe(p + 6) + (footer ? 10 : 0);
+    return 10 + Syncsafe(p + 6) + (footer ? 10 : 0);
 }
 
 // The whole length of the APE tag whose 32-byte header or footer is at p: its
@@ -537,6 +506,27 @@ long long tagLengthAt(Region& region, long long at, long long end, unsigned char
         const unsigned char* p = region.bytes(at, 32);
         // A header says so in its flags; a footer here ends a tag that began earlier.
         return p && (le32(p + 20) & 0x20000000u) ? apeLength(p) : 0;
+    }
+    return 0;
+}
+
+// The length of a Lyrics3 block that ends at `end` after `from`: version 2
+// states its size before its closing word; version 1 is found by its opening
+// word, at most 5100 bytes of lyrics before its closing one.
+long long lyrics3Length(Pread& file, long long from, long long end) {
+    if (end - from < 20) return 0;
+    const QByteArray last = file.bytes(end - 9, 9);
+    if (last == "LYRICS200") {
+        const QByteArray digits = file.bytes(end - 15, 6);
+        if (digits.size() != 6 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return 0;
+        const long long length = digits.toLongLong() + 15;
+        return end - length >= from && file.bytes(end - length, 11) == "LYRICSBEGIN" ? length : 0;
+    }
+    if (last == "LYRICSEND") {
+        const long long reach = std::min(end - from, 5100LL + 11 + 9);
+        const int begin = file.bytes(end - reach, reach).lastIndexOf("LYRICSBEGIN");
+        return begin >= 0 ? reach - begin : 0;
     }
     return 0;
 }
@@ -646,20 +636,17 @@ Mp3Layout ReadMp3Layout(const QString& path) {
             return out;
         }
         out.id3v2 = true;
-        ++out.id3v2Tags;
-        if (!(h[5] & 0x80)) {  // not unsynchronised
-            const long long body = syncsafe(h + 6);
-            const QByteArray tag = file.bytes(at + 10, body);
-            if (tag.size() != body) return {};
-            const auto types = pictureTypesIn(tag, h[3]);
-            out.pictureTypes.insert(out.pictureTypes.end(), types.begin(), types.end());
+        if (++out.id3v2Tags == 1) {
+            const QByteArray tag = file.bytes(at, length);
+            if (tag.size() != length) return {};
+            out.tag = ReadId3v2(tag);
         }
         at += length;
     }
     out.audioStart = at;
 
-    // Tags after the audio, peeled off from the end: ID3v1, then APE tags and
-    // ID3v2 tags with a footer in any order.
+    // Tags after the audio, peeled off from the end: ID3v1, then APE tags,
+    // Lyrics3 blocks and ID3v2 tags with a footer in any order.
     long long end = n;
     if (end - at >= 128 && file.bytes(end - 128, 3) == "TAG") {
         out.id3v1 = true;
@@ -688,6 +675,10 @@ Mp3Layout ReadMp3Layout(const QString& path) {
                 }
             }
         }
+        if (const long long length = lyrics3Length(file, at, end)) {
+            end -= length;
+            continue;
+        }
         break;
     }
     if (!file.intact()) return {};
@@ -695,6 +686,7 @@ Mp3Layout ReadMp3Layout(const QString& path) {
 
     Region audio(file, at, end);
     bool first = true;
+    long long appended = -1;  // an ID3v2 tag without a footer that closes the audio
     while (at + 4 <= end) {
         const unsigned char* h = audio.bytes(at, 4);
         if (!h) break;
@@ -708,6 +700,7 @@ Mp3Layout ReadMp3Layout(const QString& path) {
                 break;
             }
             if (length > 0) {
+                if (h[0] == 'I' && at + length == end) appended = at;
                 out.ape = out.ape || h[0] == 'A';
                 at += length;
             } else {
@@ -737,6 +730,15 @@ Mp3Layout ReadMp3Layout(const QString& path) {
     if (!audio.finish() || !trailing.finish() || !file.intact()) return {};
     out.audioCrc = audio.crc();
     out.trailingCrc = trailing.crc();
+    if (appended >= 0) {
+        // It belongs to the tags at the end: summed again on either side of
+        // it, which only such rare files pay for.
+        Region before(file, out.audioStart, appended), after(file, appended, n);
+        if (!before.finish() || !after.finish() || !file.intact()) return {};
+        out.trailingStart = appended;
+        out.audioCrc = before.crc();
+        out.trailingCrc = after.crc();
+    }
     return out;
 }
 

@@ -7,6 +7,8 @@
 // (a full disk while it writes the index), and a media library then still
 // reads the header's duration. These readers walk the file's top-level layout
 // instead: a file that was cut off anywhere does not add up.
+#include "probe/Id3v2.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -71,13 +73,13 @@ struct MatroskaLayout {
 MatroskaLayout ReadMatroskaLayout(const QString& path);
 
 // MP3: optional ID3v2 tags, MPEG audio frames, optional tags at the end (APE
-// tags, ID3v2 tags with a footer, an ID3v1 tag). A file that gets shorter
+// tags, Lyrics3 blocks, ID3v2 tags, an ID3v1 tag). A file that gets shorter
 // while it is read reads as not readable.
 struct Mp3Layout {
     bool readable = false;
     bool id3v2 = false;
-    int id3v2Tags = 0;              // ID3v2 tags in front of the audio
-    std::vector<int> pictureTypes;  // one per APIC/PIC frame, in tag order
+    int id3v2Tags = 0;  // ID3v2 tags in front of the audio
+    Id3Tag tag;         // the first of them, frame by frame
     bool id3v1 = false;
     bool ape = false;
     // No tag runs past the end of the file.

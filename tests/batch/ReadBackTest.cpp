@@ -1,6 +1,7 @@
 // Judging a written file by what it holds, on facts made up for each case.
 #include "batch/OpeningClip.h"
 #include "batch/ReadBack.h"
+#include "support/TaggedMp3.h"
 
 #include <QString>
 #include <functional>
@@ -126,6 +127,16 @@ TEST(ReadBack, MatroskaKeepsEveryOtherAttachmentAndNamesItsCoverByConvention) {
 }
 
 TEST(ReadBack, Mp3KeepsEveryFrameEveryByteAroundItsTagAndGetsOneFrontCover) {
+    namespace id3 = media::id3;
+    const QByteArray chosen = "new picture", old = "old picture";
+    const auto tagOf = [](int major, unsigned char flags, const QList<QByteArray>& frames) {
+        return probe::ReadId3v2(id3::Bytes({major, flags, {}, frames, 16}));
+    };
+    const QByteArray title = id3::Frame(3, "TIT2", id3::Utf16("歌")), comment = id3::Frame(3, "COMM", "\0engx\0text");
+    const QByteArray back = id3::Frame(3, "APIC", id3::Picture(3, "image/png", 4, "back"));
+    const auto front = [](const QByteArray& picture, int type = 3) {
+        return id3::Frame(3, "APIC", id3::Picture(3, "image/jpeg", type, picture));
+    };
     Facts source;
     source.mechanism = Mechanism::Mp3;
     source.streams.opened = true;
@@ -140,16 +151,17 @@ TEST(ReadBack, Mp3KeepsEveryFrameEveryByteAroundItsTagAndGetsOneFrontCover) {
     source.mp3.trailingStart = 59700;
     source.mp3.audioCrc = 0x1234;
     source.mp3.trailingCrc = 0x5678;
-    source.id3.readable = true;
-    source.id3.frontCovers = 2;
-    source.id3.others = {"APIC back cover", "COMM", "USLT"};
+    source.mp3.tag = tagOf(3, 0, {title, front(old), back, front(old), comment});
+    ASSERT_TRUE(source.mp3.tag.walkable);
     Facts out = source;
-    out.id3.frontCovers = 1;
+    out.mp3.tag = tagOf(3, 0, {title, front(chosen), back, comment});
     // A larger tag in front moves everything after it.
     out.mp3.size += 1000;
     out.mp3.audioStart += 1000;
     out.mp3.trailingStart += 1000;
-    EXPECT_TRUE(readback::Judge(source, out, Lasting(3)));
+    Expectation whole = Lasting(3);
+    whole.picture = chosen;
+    EXPECT_TRUE(readback::Judge(source, out, whole));
 
     const std::vector<std::pair<const char*, std::function<void(Facts&)>>> faults{
         {"a frame fewer", [](Facts& f) { f.mp3.frames -= 1; }},
@@ -161,23 +173,33 @@ TEST(ReadBack, Mp3KeepsEveryFrameEveryByteAroundItsTagAndGetsOneFrontCover) {
         {"no ID3v1", [](Facts& f) { f.mp3.id3v1 = false; }},
         {"no APE tag", [](Facts& f) { f.mp3.ape = false; }},
         {"a tag cut off", [](Facts& f) { f.mp3.tagsWhole = false; }},
-        {"no front cover", [](Facts& f) { f.id3.frontCovers = 0; }},
-        {"two front covers", [](Facts& f) { f.id3.frontCovers = 2; }},
-        {"the back cover lost", [](Facts& f) { f.id3.others = {"COMM", "USLT"}; }},
-        {"a frame changed", [](Facts& f) { f.id3.others[1] = "COMM2"; }},
-        {"a frame added", [](Facts& f) { f.id3.others.push_back("TXXX"); }},
-        {"frames unreadable", [](Facts& f) { f.id3.readable = false; }},
         {"no ID3v2 tag", [](Facts& f) { f.mp3.id3v2 = false; }},
+        {"no front cover", [&](Facts& f) { f.mp3.tag = tagOf(3, 0, {title, back, comment}); }},
+        {"the old cover", [&](Facts& f) { f.mp3.tag = tagOf(3, 0, {title, front(old), back, comment}); }},
+        {"two front covers", [&](Facts& f) { f.mp3.tag = tagOf(3, 0, {title, front(chosen), back, front(chosen), comment}); }},
+        {"the cover as \"other\"", [&](Facts& f) { f.mp3.tag = tagOf(3, 0, {title, front(chosen, 0), back, comment}); }},
+        {"the back cover lost", [&](Facts& f) { f.mp3.tag = tagOf(3, 0, {title, front(chosen), comment}); }},
+        {"a frame changed", [&](Facts& f) { f.mp3.tag = tagOf(3, 0, {title, front(chosen), back, comment + "!"}); }},
+        {"a frame added", [&](Facts& f) { f.mp3.tag = tagOf(3, 0, {title, front(chosen), back, comment, title}); }},
+        {"frames reordered", [&](Facts& f) { f.mp3.tag = tagOf(3, 0, {title, front(chosen), comment, back}); }},
+        {"another version", [&](Facts& f) { f.mp3.tag = tagOf(4, 0, {title, front(chosen), back, comment}); }},
+        {"another flag", [&](Facts& f) { f.mp3.tag = tagOf(3, 0x20, {title, front(chosen), back, comment}); }},
+        {"frames not walkable", [](Facts& f) { f.mp3.tag.walkable = false; }},
     };
     for (const auto& [what, fault] : faults) {
         Facts f = out;
         fault(f);
-        EXPECT_FALSE(readback::Judge(source, f, Lasting(3))) << what;
+        EXPECT_FALSE(readback::Judge(source, f, whole)) << what;
     }
+    // A source the reader cannot walk proves nothing about what was kept.
+    Facts unwalked = source;
+    unwalked.mp3.tag.walkable = false;
+    EXPECT_FALSE(readback::Judge(unwalked, out, whole));
 
     // Trimmed: fewer frames and the encoder's audio, but the same tags.
     Expectation trimmed = Lasting(1);
     trimmed.trimmed = true;
+    trimmed.picture = chosen;
     Facts cut = out;
     cut.mp3.frames = 40;
     cut.mp3.partialTail = 0;
@@ -193,6 +215,16 @@ TEST(ReadBack, Mp3KeepsEveryFrameEveryByteAroundItsTagAndGetsOneFrontCover) {
         fault(f);
         EXPECT_FALSE(readback::Judge(source, f, trimmed)) << "trimmed, " << what;
     }
+
+    // A file without a tag gets an ID3v2.3 tag holding the cover alone.
+    Facts bare = source;
+    bare.mp3.tag = {};
+    bare.mp3.id3v2 = false;
+    Facts tagged = out;
+    tagged.mp3.tag = tagOf(3, 0, {front(chosen)});
+    EXPECT_TRUE(readback::Judge(bare, tagged, whole));
+    tagged.mp3.tag = tagOf(4, 0, {front(chosen)});
+    EXPECT_FALSE(readback::Judge(bare, tagged, whole));
 }
 
 TEST(ReadBack, NothingCountsForAContainerWithoutACoverMechanism) {

@@ -134,7 +134,9 @@ TEST_F(Files, Mp3FramesTagsAndHeaderFrame) {
                                "-id3v2_version", "3", "-metadata:s:v:0", "comment=Cover (front)", "-write_xing", "0",
                                Path("front.mp3")}));
     const probe::Mp3Layout front = probe::ReadMp3Layout(Path("front.mp3"));
-    EXPECT_EQ(front.pictureTypes, std::vector<int>{3});
+    ASSERT_TRUE(front.tag.walkable);
+    EXPECT_EQ(probe::CoverFrames(front.tag), std::vector<size_t>{1});  // after the encoder's TSSE
+    EXPECT_EQ(probe::PictureOf(front.tag, front.tag.frames[1]).type, 3);
     EXPECT_EQ(front.frames, plain.frames);
 
     // Cut inside the last frame, and at a frame's end.
@@ -181,7 +183,8 @@ TEST_F(Files, Mp3TagsAtTheEndAndFilesCutInsideThem) {
     EXPECT_FALSE(noV1.id3v1);
     EXPECT_EQ(noV1.frames, bare.frames);
 
-    // An ID3v2 tag after the audio, without and with a footer, whole and cut.
+    // An ID3v2 tag after the audio, without and with a footer, whole and cut:
+    // a tag at the end either way.
     const QByteArray tag = whole.left(static_cast<int>(tags.audioStart));
     QByteArray footed = tag;
     footed[5] = static_cast<char>(footed[5] | 0x10);
@@ -195,11 +198,29 @@ TEST_F(Files, Mp3TagsAtTheEndAndFilesCutInsideThem) {
         EXPECT_FALSE(l.id3v2);
         EXPECT_EQ(l.frames, bare.frames);
         EXPECT_EQ(l.partialTail, 0);
-        EXPECT_EQ(l.trailingStart, end == footed ? audio.size() : audio.size() + end.size());
+        EXPECT_EQ(l.trailingStart, audio.size());
+        EXPECT_EQ(l.audioCrc, bare.audioCrc);
         for (const long long at : {audio.size() + 12LL, audio.size() + end.size() / 2LL, audio.size() + end.size() - 1LL}) {
             SCOPED_TRACE(at);
             EXPECT_FALSE(probe::ReadMp3Layout(Cut(Path("end.mp3"), at, "cut.mp3")).tagsWhole);
         }
+    }
+
+    // Lyrics3 blocks (version 2 with its size, version 1 by its words) among
+    // an APE tag without a header and an ID3v1 tag are tags, not audio.
+    const QByteArray ape = media::ApeWithoutHeader("TITLE", "Song");
+    const QByteArray v2 = media::Lyrics3v2("a line");
+    const QByteArray v1 = "LYRICSBEGINa line\r\nanother lineLYRICSEND";
+    const QByteArray id3v1 = "TAG" + QByteArray(125, ' ');
+    for (const QByteArray& end : {ape + v2 + id3v1, v2 + ape + id3v1, ape + v1 + id3v1, v2}) {
+        SCOPED_TRACE(end.left(12).toStdString());
+        ASSERT_TRUE(writeBytes(Path("end.mp3"), audio + end));
+        const probe::Mp3Layout l = probe::ReadMp3Layout(Path("end.mp3"));
+        EXPECT_TRUE(l.tagsWhole);
+        EXPECT_EQ(l.frames, bare.frames);
+        EXPECT_EQ(l.trailingStart, audio.size());
+        EXPECT_EQ(l.audioCrc, bare.audioCrc);
+        EXPECT_EQ(l.ape, end.contains("APETAGEX"));
     }
 }
 
@@ -232,6 +253,111 @@ TEST_F(Files, AnMp3ShortenedWhileItIsReadIsNeverAFault) {
     }
     other.join();
     EXPECT_GT(reads, 0);
+}
+
+// ID3v2 tags as taggers write them, walked frame by frame.
+TEST(Id3v2, EveryFrameIsFoundAsBytesOrTheTagIsNotWalkable) {
+    namespace id3 = media::id3;
+    const QByteArray title = id3::Frame(3, "TIT2", id3::Utf16("歌")), year = id3::Frame(3, "TYER", id3::Utf16("2019"));
+    const QByteArray empty = id3::Frame(3, "TPE2", {}), odd = id3::Frame(3, "x!z1", "what");
+    struct Case {
+        const char* what;
+        QByteArray tag;
+        QList<QByteArray> frames;  // empty: not walkable
+    };
+    const QByteArray ext = id3::Extended23(8, true, title + year);
+    // A frame whose last byte is 0xFF just before the padding, and one with
+    // a false sync inside: both change under unsynchronisation.
+    const QByteArray ff = id3::Frame(3, "TXXX", QByteArray("\0a\0\xFF", 4)), sync = id3::Frame(3, "PRIV", "x\xFF\xE2y");
+    // 256 written as a plain number, which read as syncsafe is 128.
+    QByteArray plainSizes = id3::Bytes({4, 0, {}, {id3::Frame(4, "TIT2", QByteArray(256, 'a')), title}, 0});
+    plainSizes.replace(10 + 4, 4, QByteArray("\0\0\x01\0", 4));
+    const std::vector<Case> cases{
+        {"v2.3", id3::Bytes({3, 0, {}, {title, year}, 30}), {title, year}},
+        {"v2.3 extended header", id3::Bytes({3, 0x40, ext, {title, year}, 8}), {title, year}},
+        {"empty frame and odd id", id3::Bytes({3, 0, {}, {title, empty, odd, year}, 4}), {title, empty, odd, year}},
+        {"v2.4 footer, no padding", id3::Bytes({4, 0x10, {}, {id3::Frame(4, "TRCK", id3::Text(0, "7"))}, 0}),
+         {id3::Frame(4, "TRCK", id3::Text(0, "7"))}},
+        {"v2.2", id3::Bytes({2, 0, {}, {id3::Frame(2, "TT2", id3::Text(0, "t")), id3::Frame(2, "TP1", "")}, 5}),
+         {id3::Frame(2, "TT2", id3::Text(0, "t")), id3::Frame(2, "TP1", "")}},
+        {"unsynchronised", id3::Bytes({3, 0x80, {}, {sync, ff}, 6}), {sync, ff}},
+        {"v2.4 plain sizes", plainSizes, {}},
+        {"frame past the tag", id3::Bytes({3, 0, {}, {title, title.left(title.size() - 2)}, 0}), {}},
+        {"bytes before the padding", id3::Bytes({3, 0, {}, {title, "\x01\x02"}, 20}), {}},
+        {"a header cut short", id3::Bytes({3, 0, {}, {title, "TIT2\0\0"}, 0}), {}},
+        {"compressed v2.2 tag", id3::Bytes({2, 0x40, {}, {id3::Frame(2, "TT2", "t")}, 0}), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const probe::Id3Tag t = probe::ReadId3v2(c.tag);
+        ASSERT_TRUE(t.found);
+        if (QString(c.what) == "v2.4 plain sizes") {
+            ASSERT_TRUE(t.walkable);
+            ASSERT_EQ(t.frames.size(), 2u);
+            EXPECT_EQ(t.frames[1].bytes, title);
+            continue;
+        }
+        EXPECT_EQ(t.walkable, !c.frames.isEmpty());
+        if (c.frames.isEmpty()) continue;
+        QList<QByteArray> got;
+        QByteArray stored;
+        for (const probe::Id3Frame& f : t.frames) {
+            got << f.bytes;
+            stored += c.tag.mid(static_cast<int>(f.at), static_cast<int>(f.length));
+        }
+        EXPECT_EQ(got, c.frames);
+        // The stored pieces and the padding are the whole body, in order.
+        const long long from = t.frames.front().at;
+        const int footer = t.hasFooter() ? 10 : 0;
+        EXPECT_EQ(stored, c.tag.mid(static_cast<int>(from), c.tag.size() - footer - static_cast<int>(from + t.padding)));
+        EXPECT_EQ(c.tag.mid(c.tag.size() - footer - static_cast<int>(t.padding), static_cast<int>(t.padding)),
+                  QByteArray(static_cast<int>(t.padding), '\0'));
+    }
+    EXPECT_FALSE(probe::ReadId3v2("ID3\x05\0\0\0\0\0\0").found);
+    EXPECT_FALSE(probe::ReadId3v2(id3::Bytes({3, 0, {}, {title}, 0}) + "x").found);  // not the tag's length
+}
+
+TEST(Id3v2, PicturesAndWhichOfThemAreTheCover) {
+    namespace id3 = media::id3;
+    const QByteArray jpeg("\xFF\xD8\xFF\xE0 picture", 12);
+    const auto compress = [](const QByteArray& b) { return qCompress(b).mid(4); };  // zlib, without Qt's length
+    const QByteArray body = id3::Picture(3, "image/jpeg", 3, jpeg);
+    const QByteArray size4(QByteArray("\0\0\0", 3) + char(body.size()));
+    const QByteArray utf16 = QByteArray("\x01image/png\0\x03\xFF\xFEx\0\0\0", 18) + jpeg;
+    const QByteArray dli(QByteArray("\0\0\0", 3) + char(body.size()));
+    struct Case {
+        const char* what;
+        int major;
+        QList<QByteArray> frames;
+        std::vector<size_t> covers;
+    };
+    const std::vector<Case> cases{
+        {"front covers", 3,
+         {id3::Frame(3, "APIC", id3::Picture(3, "image/png", 4, "b")), id3::Frame(3, "APIC", body),
+          id3::Frame(3, "TIT2", "\0t"), id3::Frame(3, "APIC", utf16)},
+         {1, 3}},
+        {"the first 'other'", 3,
+         {id3::Frame(3, "APIC", id3::Picture(3, "image/png", 4, "b")), id3::Frame(3, "APIC", id3::Picture(3, "image/png", 0, "o")),
+          id3::Frame(3, "APIC", id3::Picture(3, "image/png", 0, "p"))},
+         {1}},
+        {"compressed", 3, {id3::Frame(3, "APIC", size4 + compress(body), 0x0080)}, {0}},
+        {"v2.4 compressed, unsynchronised", 4,
+         {id3::Frame(4, "APIC", dli + probe::Unsynchronise(compress(body)), 0x000B)}, {0}},
+        {"v2.4 grouped", 4, {id3::Frame(4, "APIC", "g" + body, 0x0040)}, {0}},
+        {"encrypted", 3, {id3::Frame(3, "APIC", "e" + body, 0x0040)}, {}},
+        {"v2.2", 2, {id3::Frame(2, "PIC", id3::Picture(2, "JPG", 3, jpeg))}, {0}},
+        {"none", 3, {id3::Frame(3, "TIT2", "\0t")}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const probe::Id3Tag t = probe::ReadId3v2(id3::Bytes({c.major, 0, {}, c.frames, 0}));
+        ASSERT_TRUE(t.walkable);
+        EXPECT_EQ(probe::CoverFrames(t), c.covers);
+        if (c.covers.empty()) continue;
+        const probe::Id3Picture p = probe::PictureOf(t, t.frames[c.covers.back()]);
+        EXPECT_TRUE(p.readable);
+        EXPECT_EQ(p.data, QString(c.what) == "the first 'other'" ? QByteArray("o") : jpeg);
+    }
 }
 
 TEST_F(Files, TheVideoTracksTimeBaseAndDecoderConfiguration) {

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <zlib.h>
+
 #include <apetag.h>
 #include <attachedpictureframe.h>
 #include <chapterframe.h>
@@ -198,5 +200,93 @@ QByteArray AfterId3v2(const QString& path) {
     if (!f.open(QIODevice::ReadOnly) || !f.seek(skip)) return {};
     return f.readAll();
 }
+
+QByteArray ApeWithoutHeader(const QByteArray& key, const QByteArray& value) {
+    const auto le32 = [](unsigned v) {
+        QByteArray b;
+        for (int i = 0; i < 4; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return b;
+    };
+    // value size, item flags, key, its zero, value
+    const QByteArray item = le32(value.size()) + le32(0) + key + '\0' + value;
+    // version, size of items and footer, item count, flags (no header), reserved
+    return item + "APETAGEX" + le32(2000) + le32(item.size() + 32) + le32(1) + le32(0) + QByteArray(8, '\0');
+}
+
+QByteArray Lyrics3v2(const QByteArray& lyrics) {
+    const QByteArray block = "LYRICSBEGININD00002" "10" "LYR" + QByteArray::number(lyrics.size()).rightJustified(5, '0') + lyrics;
+    return block + QByteArray::number(block.size()).rightJustified(6, '0') + "LYRICS200";
+}
+
+namespace id3 {
+
+namespace {
+QByteArray be(long long v, int bytes, int bits = 8) {
+    QByteArray b(bytes, '\0');
+    for (int i = 0; i < bytes; ++i) b[i] = static_cast<char>((v >> (bits * (bytes - 1 - i))) & ((1 << bits) - 1));
+    return b;
+}
+}  // namespace
+
+QByteArray Frame(int major, const QByteArray& id, const QByteArray& body, int flags) {
+    if (major == 2) return id + be(body.size(), 3) + body;
+    return id + be(body.size(), 4, major == 4 ? 7 : 8) + be(flags, 2) + body;
+}
+
+QByteArray Utf16(const QString& text) {
+    QByteArray b("\x01\xFF\xFE", 3);
+    for (const QChar c : text) b += be(c.unicode(), 2).right(1) + be(c.unicode(), 2).left(1);
+    return b;
+}
+
+QByteArray Text(char encoding, const QByteArray& bytes) { return QByteArray(1, encoding) + bytes; }
+
+QByteArray Picture(int major, const QByteArray& mime, int type, const QByteArray& picture,
+                   const QByteArray& description) {
+    QByteArray b(1, '\0');
+    b += major == 2 ? mime : mime + '\0';
+    b += static_cast<char>(type);
+    return b + description + '\0' + picture;
+}
+
+QByteArray Bytes(const Tag& tag) {
+    QByteArray body = tag.extended;
+    for (const QByteArray& f : tag.frames) body += f;
+    body += QByteArray(tag.padding, '\0');
+    if ((tag.flags & 0x80) && tag.major <= 3) body = Unsynchronised(body);
+    const QByteArray rest = be(tag.major, 1) + '\0' + be(tag.flags, 1) + be(body.size(), 4, 7);
+    QByteArray out = "ID3" + rest + body;
+    if (tag.major == 4 && (tag.flags & 0x10)) out += "3DI" + rest;
+    return out;
+}
+
+QByteArray Unsynchronised(const QByteArray& bytes) {
+    QByteArray u;
+    for (int i = 0; i < bytes.size(); ++i) {
+        u += bytes[i];
+        const bool ff = static_cast<unsigned char>(bytes[i]) == 0xFF;
+        if (ff && (i + 1 == bytes.size() || bytes[i + 1] == 0 || static_cast<unsigned char>(bytes[i + 1]) >= 0xE0))
+            u += '\0';
+    }
+    return u;
+}
+
+QByteArray Extended24(const QByteArray& framesAndPadding) {
+    const unsigned long crc = ::crc32(0, reinterpret_cast<const Bytef*>(framesAndPadding.constData()),
+                                      static_cast<uInt>(framesAndPadding.size()));
+    // size (syncsafe, itself included), one flag byte, CRC present, its length and 35 bits
+    return be(12, 4, 7) + "\x01\x20\x05" + be(static_cast<long long>(crc), 5, 7);
+}
+
+QByteArray Extended23(int padding, bool crc, const QByteArray& frames) {
+    QByteArray e = be(crc ? 10 : 6, 4) + be(crc ? 0x8000 : 0, 2) + be(padding, 4);
+    if (crc)
+        e += be(static_cast<long long>(::crc32(0, reinterpret_cast<const Bytef*>(frames.constData()),
+                                                static_cast<uInt>(frames.size()))),
+                4);
+    return e;
+}
+
+}  // namespace id3
 
 }  // namespace media
