@@ -16,6 +16,7 @@
 #include "common/NumberText.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
+#include "platform/OwnFiles.h"
 #include "probe/MediaInfoLibrary.h"
 #include "probe/MediaProbe.h"
 
@@ -23,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -65,6 +67,10 @@ private:
     // be to count.
     readback::Facts source_;
     readback::Expectation expect_;
+    // The file an in-place row replaces, as it was when the row began.
+    std::optional<fileops::FileStamp> read_;
+    // The work output could not be emptied for a further attempt.
+    bool outputLost_ = false;
 };
 
 std::optional<RowEnd> CoverRow::PrepareTrimAndCrop() {
@@ -171,7 +177,8 @@ std::vector<covercmd::Inputs::Attachment> extractPictures(const QString& source,
         const QString ext = naming::ExtensionOf(a.name).toLower();
         const QString file = folder + QStringLiteral("/Picture%1").arg(out.size() + 1) + ext;
         QFile w(file);
-        if (!in.seek(a.dataOffset) || !w.open(QIODevice::WriteOnly | QIODevice::Truncate)) continue;
+        if (!in.seek(a.dataOffset) || !ownfiles::Fresh(file) || !w.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            continue;
         const QByteArray bytes = in.read(a.dataSize);
         // A picture that cannot be put back leaves the row to fail its check.
         if (bytes.size() == a.dataSize && w.write(bytes) == bytes.size()) out.push_back({file, a.name, a.mime});
@@ -218,6 +225,7 @@ void CoverRow::JudgeOutput(bool encoderSucceeded) {
 }
 
 ladder::Try CoverRow::Attempt(const EncoderCommand& command, CycleOrder order) {
+    if (outputLost_) return ladder::Try::Failed;
     const bool showSize = run_.options.encode.other;
     // A result that will replace its source is flushed before it does; what
     // the encoder has written so far goes to disk while it works on.
@@ -250,6 +258,7 @@ void CoverRow::ShowSuccess() {
 }
 
 RowEnd CoverRow::Replace() {
+    read_ = fileops::StampOf(s_.OutputPath);
     if (const auto refused = PrepareTrimAndCrop()) return *refused;
     // A typed size that cannot be read is refused, not dropped: the row would
     // otherwise pass at the source's size.
@@ -266,9 +275,20 @@ RowEnd CoverRow::Replace() {
     const bool throughTemp = !o.saveAs || naming::SameFile(s_.OutputPath, s_.SourceFile);
     if (throughTemp) {
         s_.RunOutputFile = naming::TempOutputFile(o.programFolder, s_.SourceFile);
-        fileops::DeleteFile(s_.RunOutputFile);
+        // Only a file with one name is replaced, and a file of the user's
+        // under the work file's name stays as it is.
+        if (!read_ || read_->links != 1 || !ownfiles::Fresh(s_.RunOutputFile)) s_.RunOutputFile.clear();
     } else {
-        s_.RunOutputFile = s_.OutputPath;
+        // The encoder writes beside the output; the result takes its name
+        // only at the end, and only while no other file has.
+        const fileops::WorkFile w = fileops::CreateWorkFile(fileops::FolderOf(s_.OutputPath),
+                                                            naming::ExtensionOf(s_.OutputPath), 0666);
+        if (w.fd >= 0) ::close(w.fd);
+        s_.RunOutputFile = w.path;
+    }
+    if (s_.RunOutputFile.isEmpty()) {
+        SetStatus(rowtext::StatusFailed);
+        return RowEnd::Done;
     }
 
     // What the output must hold to count, read while the source is untouched.
@@ -295,7 +315,8 @@ RowEnd CoverRow::Replace() {
     run_.window->SetProgress((o.mp3 ? rowtext::ProgressMp3Cover : rowtext::ProgressVideoCover) + OfRun());
     SetStatus(rowtext::StatusReplacing);
     s_.OutSizeMB = 0;
-    fileops::DeleteFile(s_.RunOutputFile);
+    // An older file of the output's name makes way for this row's result.
+    if (!throughTemp) fileops::DeleteFile(s_.OutputPath);
 
     ladder::Try first = ladder::Try::Failed;
     if (openingClip) {
@@ -318,7 +339,7 @@ RowEnd CoverRow::Replace() {
 
     ladder::Rungs rungs;
     rungs.attempt = [this](const EncoderCommand& c, CycleOrder order) { return Attempt(c, order); };
-    rungs.clearOutput = [this] { fileops::DeleteFile(s_.RunOutputFile); };
+    rungs.clearOutput = [this] { outputLost_ = !fileops::Truncate(s_.RunOutputFile); };
     rungs.speedChecked = [this] { return run_.window->Hardware().speedChecked; };
     rungs.showSuccess = [this] { ShowSuccess(); };
     rungs.record = [this](const result::ProbeRecord& r) { run_.window->Record(r); };
@@ -339,14 +360,16 @@ RowEnd CoverRow::CloseRow(bool succeeded, bool throughTemp) {
         DropOutput();
         return RowEnd::Done;
     }
-    if (!throughTemp) return RowEnd::Done;
-
     Dialogs* dialogs = run_.dialogs;
     const replace::Outcome placed =
-        replace::PutInPlace(s_.RunOutputFile, s_.OutputPath, [dialogs](const QString& mountPoint) {
-            return dialogs && dialogs->Message(replace::DiskFullText(mountPoint), rowtext::Title, MsgIcon::Critical,
-                                               MsgButtons::RetryCancel, 0) == MsgResult::Retry;
-        });
+        !throughTemp ? replace::PutNew(s_.RunOutputFile, s_.OutputPath)
+                     : replace::PutInPlace(s_.RunOutputFile, s_.OutputPath, *read_, [dialogs](const QString& mountPoint) {
+                           return dialogs && dialogs->Message(replace::DiskFullText(mountPoint), rowtext::Title,
+                                                              MsgIcon::Critical, MsgButtons::RetryCancel,
+                                                              0) == MsgResult::Retry;
+                       });
+    // Placed or not, no copy of the result stays behind.
+    DropOutput();
     if (placed == replace::Outcome::Placed) return RowEnd::Done;
     SetStatus(rowtext::StatusFailed);
     if (placed == replace::Outcome::Cancelled) {

@@ -166,7 +166,8 @@ TEST(Faults, DiskFullCancelKeepsTheSourceAndEndsTheRun) {
     EXPECT_EQ(w.Status(2), "");  // no later row
     EXPECT_EQ(w.realShell.starts.size(), 1u);
     EXPECT_EQ(Sums(m.path(), {"a.mp4", "b.mp4"}), before);
-    EXPECT_FALSE(QFileInfo::exists(replace::StagingPathFor(m.path() + "/a.mp4")));
+    EXPECT_EQ(WorkLeftovers(m.path()), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(w.fx.AppPath() + "/Tmp.mp4"));
     EXPECT_TRUE(w.dialogs().Shown("处理完毕！\r\n要打开输出目录吗？"));
 }
 
@@ -305,7 +306,9 @@ TEST(Faults, ClosingTheWindowLeavesNoPartOfAnOutput) {
     w.AddVideo("long.mp4", w.Path("cover.jpg"));
     w.form().ChOther->setChecked(true);  // re-encoding takes a while
     w.form().CmbSize->SetListIndex(0);
-    ASSERT_TRUE(w.RunClosingWhen([&] { return fileops::FileSize(w.Out("long.mp4")) > 0; }));
+    ASSERT_TRUE(w.RunClosingWhen([&] { return fileops::FileSize(w.State().RunOutputFile) > 0; }));
+    EXPECT_TRUE(WorkFileOf(w.State().RunOutputFile, w.Out("long.mp4")));
     EXPECT_TRUE(w.form().IsClosed());
     EXPECT_FALSE(QFileInfo::exists(w.Out("long.mp4")));
+    EXPECT_EQ(WorkLeftovers(w.Out("")), QStringList());
 }
