@@ -122,7 +122,8 @@ void CoverRow::PrepareCoverAndOptions() {
         };
         const filelist::RowCells cells = run_.window->Cells(s_.CurrentRow);
         ScaleCover(whole(cells.width), whole(cells.height));
-        s_.CommandCover = s_.ScaledCoverFile;
+        // A user's picture under the scaled cover's name is no cover: the row fails.
+        s_.CommandCover = ownfiles::IsOwn(s_.ScaledCoverFile) ? s_.ScaledCoverFile : QString();
     } else {
         s_.CommandCover = run_.options.TextCoverOn() ? s_.TextCoverFile : s_.GrabbedFrameFile;
     }
@@ -192,8 +193,8 @@ void CoverRow::PrepareContainer(covercmd::Inputs& in) {
     case container::Mechanism::Matroska:
         // The attachment must be the PNG it is named: the file-name cover is
         // a bitmap and the grabbed frame lies under another name.
-        in.attachCover = s_.ScaledCoverFile;
         if (s_.CommandCover != s_.ScaledCoverFile) trimcrop::ZoomPic(s_.CommandCover, s_.ScaledCoverFile, 0, 0);
+        in.attachCover = ownfiles::IsOwn(s_.ScaledCoverFile) ? s_.ScaledCoverFile : QString();
         for (const probe::MatroskaAttachment& a : source_.matroska.attachments)
             if (container::IsCoverAttachmentName(a.name)) in.dropAttachments << a.name;
         in.reattach = extractPictures(s_.SourceFile, source_.matroska, run_.options.programFolder);

@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 namespace {
 
@@ -31,6 +32,31 @@ fileops::FileStamp Stamp(const QString& path) { return fileops::StampOf(path).va
 
 QStringList Names(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// An ACL in the kernel's form: the owner's, the group's and the others'
+// bits, with one more user and the mask when `user` is set.
+QByteArray Acl(unsigned owner, unsigned group, unsigned other, unsigned user = 0, unsigned bits = 0) {
+    QByteArray a;
+    const auto u16 = [&](unsigned v) { a.append(char(v & 0xff)).append(char(v >> 8)); };
+    const auto entry = [&](unsigned tag, unsigned perm, unsigned id) { u16(tag), u16(perm), u16(id & 0xffff), u16(id >> 16); };
+    u16(2), u16(0);
+    entry(0x01, owner, ~0u);
+    if (user) entry(0x02, bits, user);
+    entry(0x04, group, ~0u);
+    if (user) entry(0x10, bits | group, ~0u);
+    entry(0x20, other, ~0u);
+    return a;
+}
+
+QByteArray Attribute(const QString& path, const char* name) {
+    char value[512];
+    const ssize_t n = ::lgetxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return n < 0 ? QByteArray() : QByteArray(value, static_cast<int>(n));
+}
+
+bool SetAttribute(const QString& path, const char* name, const QByteArray& value) {
+    return ::lsetxattr(QFile::encodeName(path).constData(), name, value.constData(), value.size(), 0) == 0;
 }
 
 // The replacement's work files left in a folder.
@@ -223,6 +249,57 @@ TEST(SourceReplace, OnlyTheFileThatWasReadIsReplaced) {
     ASSERT_TRUE(Write(fresh, "result"));
     EXPECT_EQ(replace::PutInPlace(fresh, target, Stamp(target), {}), replace::Outcome::Placed);
     EXPECT_EQ(Read(target), "result");
+}
+
+TEST(SourceReplace, NoOneGainsAccessThroughTheReplacement) {
+    ScratchMount m(512);
+    QTemporaryDir dir;
+    QStringList results{dir.path()};  // on the target's file system, and on another
+    if (m.ok()) results << m.path();
+    const QString folder = dir.path() + "/shared";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // New files in the folder would let user 1001 write them.
+    ASSERT_TRUE(SetAttribute(folder, "system.posix_acl_default", Acl(7, 7, 5, 1001, 7)));
+    const QString target = folder + "/v.mp4";
+    for (const QString& from : results) {
+        SCOPED_TRACE(from.toStdString());
+        QFile::remove(target);
+        ASSERT_TRUE(Write(target, "old"));
+        ASSERT_EQ(::removexattr(QFile::encodeName(target).constData(), "system.posix_acl_access"), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0600), 0);
+        // The result carries an ACL and a mark of its own.
+        const QString fresh = from + "/Tmp.mp4";
+        ASSERT_TRUE(Write(fresh, "new"));
+        ASSERT_TRUE(SetAttribute(fresh, "system.posix_acl_access", Acl(6, 6, 4, 1002, 6)));
+        ASSERT_TRUE(SetAttribute(fresh, "user.plindor.own", "1"));
+        EXPECT_EQ(replace::PutInPlace(fresh, target, Stamp(target), {}), replace::Outcome::Placed);
+        EXPECT_EQ(Read(target), "new");
+        EXPECT_EQ(Attribute(target, "system.posix_acl_access"), QByteArray());
+        EXPECT_EQ(Attribute(target, "user.plindor.own"), QByteArray());
+        struct stat st;
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        QFile::remove(fresh);
+    }
+}
+
+TEST(SourceReplace, ANewOutputTakesOnlyAFreeName) {
+    QTemporaryDir dir;
+    const QString out = dir.path() + "/out.mp4";
+    const fileops::WorkFile w = fileops::CreateWorkFile(dir.path(), ".mp4", 0666);
+    ASSERT_GE(w.fd, 0);
+    ::close(w.fd);
+    ASSERT_TRUE(Write(w.path, "result"));
+    // A file that appeared meanwhile, or a link, is not replaced.
+    ASSERT_TRUE(QFile::link(dir.path() + "/elsewhere.mp4", out));
+    EXPECT_EQ(replace::PutNew(w.path, out), replace::Outcome::Failed);
+    EXPECT_TRUE(QFileInfo(out).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/elsewhere.mp4"));
+    EXPECT_EQ(Read(w.path), "result");
+    ASSERT_TRUE(QFile::remove(out));
+    EXPECT_EQ(replace::PutNew(w.path, out), replace::Outcome::Placed);
+    EXPECT_EQ(Read(out), "result");
+    EXPECT_EQ(Names(dir.path()), QStringList{"out.mp4"});
 }
 
 TEST(SourceReplace, AFailedCopyLeavesTheTargetAsItWas) {
