@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
@@ -19,8 +21,9 @@ namespace {
 const char* const kMark = "user.plindor.own";
 const char* const kRecord = ".plindor-own";
 
-// A file's identity for the record: device, inode and, where the file system
-// keeps it, the birth time, so that a later file on a reused inode differs.
+// A file's identity for the record: device, inode, and what tells a later
+// file on the same inode apart where the file system keeps it (the inode's
+// generation, its birth time).
 QByteArray identityOf(const QByteArray& path) {
     struct statx sx;
     if (::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_TYPE | STATX_BTIME, &sx) != 0 ||
@@ -28,8 +31,15 @@ QByteArray identityOf(const QByteArray& path) {
         return {};
     const long long born =
         (sx.stx_mask & STATX_BTIME) ? sx.stx_btime.tv_sec * 1000000000LL + sx.stx_btime.tv_nsec : 0;
+    unsigned int generation = 0;
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        if (::ioctl(fd, FS_IOC_GETVERSION, &generation) != 0) generation = 0;
+        ::close(fd);
+    }
     return QByteArray::number(static_cast<qulonglong>(::makedev(sx.stx_dev_major, sx.stx_dev_minor))) + '\t' +
-           QByteArray::number(static_cast<qulonglong>(sx.stx_ino)) + '\t' + QByteArray::number(born);
+           QByteArray::number(static_cast<qulonglong>(sx.stx_ino)) + '\t' + QByteArray::number(generation) + '\t' +
+           QByteArray::number(born);
 }
 
 QString recordFor(const QString& path) { return fileops::FolderOf(path) + QLatin1Char('/') + kRecord; }
