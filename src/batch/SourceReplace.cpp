@@ -57,16 +57,17 @@ Outcome PutInPlace(const QString& newContent, const QString& linkOrTarget, const
     const QByteArray n = QFile::encodeName(newContent);
     bool moved = false;
     if (sameFileSystem(n, folder)) {
-        if (std::rename(n.constData(), QFile::encodeName(work.path).constData()) == 0) {
-            moved = true;
+        // Renamed over the empty work file; a bind mount between them
+        // (EXDEV) takes the copy below.
+        const bool renamed = std::rename(n.constData(), QFile::encodeName(work.path).constData()) == 0;
+        if (renamed || errno != EXDEV) {
             ::close(work.fd);
-            work.fd = ::open(QFile::encodeName(work.path).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-        } else if (errno != EXDEV) {
-            work.fd = (::close(work.fd), -1);
-        }
-        if (work.fd < 0) {
-            fileops::DeleteFile(work.path);
-            return Outcome::Failed;
+            work.fd = renamed ? ::open(QFile::encodeName(work.path).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC) : -1;
+            if (work.fd < 0) {
+                fileops::DeleteFile(work.path);
+                return Outcome::Failed;
+            }
+            moved = true;
         }
     }
     while (!moved) {
