@@ -283,25 +283,6 @@ TEST(SourceReplace, NoOneGainsAccessThroughTheReplacement) {
     }
 }
 
-TEST(SourceReplace, ANewOutputTakesOnlyAFreeName) {
-    QTemporaryDir dir;
-    const QString out = dir.path() + "/out.mp4";
-    const fileops::WorkFile w = fileops::CreateWorkFile(dir.path(), ".mp4", 0666);
-    ASSERT_GE(w.fd, 0);
-    ::close(w.fd);
-    ASSERT_TRUE(Write(w.path, "result"));
-    // A file that appeared meanwhile, or a link, is not replaced.
-    ASSERT_TRUE(QFile::link(dir.path() + "/elsewhere.mp4", out));
-    EXPECT_EQ(replace::PutNew(w.path, out), replace::Outcome::Failed);
-    EXPECT_TRUE(QFileInfo(out).isSymLink());
-    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/elsewhere.mp4"));
-    EXPECT_EQ(Read(w.path), "result");
-    ASSERT_TRUE(QFile::remove(out));
-    EXPECT_EQ(replace::PutNew(w.path, out), replace::Outcome::Placed);
-    EXPECT_EQ(Read(out), "result");
-    EXPECT_EQ(Names(dir.path()), QStringList{"out.mp4"});
-}
-
 TEST(SourceReplace, AFailedCopyLeavesTheTargetAsItWas) {
     QTemporaryDir dir;
     const QString target = dir.path() + "/v.mp4";
