@@ -118,7 +118,7 @@ void BatchRun::CollectRunSources() {
     const int last = qMin(s_.LastRow.toInt(), f_.MSF->Rows() - 1);
     for (int row = s_.FirstRow.toInt(); mode != SeriesFromOneVideo && mode != FrameToPicture && row <= last; ++row)
         sources << f_.MSF->Cells(row).Path();
-    sources_.Collect(sources);
+    sources_.Collect(sources, run_.options.programFolder);
 }
 
 // ---------------------------------------------------------------- the run

@@ -16,6 +16,7 @@
 #include "common/NumberText.h"
 #include "platform/Dialogs.h"
 #include "platform/FileOps.h"
+#include "platform/OwnFiles.h"
 #include "probe/MediaInfoLibrary.h"
 #include "probe/MediaProbe.h"
 
@@ -23,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <optional>
+#include <unistd.h>
 
 namespace {
 
@@ -65,6 +67,10 @@ private:
     // be to count.
     readback::Facts source_;
     readback::Expectation expect_;
+    // The file an in-place row replaces, as it was when the row began.
+    std::optional<fileops::FileStamp> read_;
+    // The work output could not be emptied for a further attempt.
+    bool outputLost_ = false;
 };
 
 std::optional<RowEnd> CoverRow::PrepareTrimAndCrop() {
@@ -116,7 +122,8 @@ void CoverRow::PrepareCoverAndOptions() {
         };
         const filelist::RowCells cells = run_.window->Cells(s_.CurrentRow);
         ScaleCover(whole(cells.width), whole(cells.height));
-        s_.CommandCover = s_.ScaledCoverFile;
+        // A user's picture under the scaled cover's name is no cover: the row fails.
+        s_.CommandCover = ownfiles::IsOwn(s_.ScaledCoverFile) ? s_.ScaledCoverFile : QString();
     } else {
         s_.CommandCover = run_.options.TextCoverOn() ? s_.TextCoverFile : s_.GrabbedFrameFile;
     }
@@ -171,7 +178,8 @@ std::vector<covercmd::Inputs::Attachment> extractPictures(const QString& source,
         const QString ext = naming::ExtensionOf(a.name).toLower();
         const QString file = folder + QStringLiteral("/Picture%1").arg(out.size() + 1) + ext;
         QFile w(file);
-        if (!in.seek(a.dataOffset) || !w.open(QIODevice::WriteOnly | QIODevice::Truncate)) continue;
+        if (!in.seek(a.dataOffset) || !ownfiles::Fresh(file) || !w.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            continue;
         const QByteArray bytes = in.read(a.dataSize);
         // A picture that cannot be put back leaves the row to fail its check.
         if (bytes.size() == a.dataSize && w.write(bytes) == bytes.size()) out.push_back({file, a.name, a.mime});
@@ -185,8 +193,8 @@ void CoverRow::PrepareContainer(covercmd::Inputs& in) {
     case container::Mechanism::Matroska:
         // The attachment must be the PNG it is named: the file-name cover is
         // a bitmap and the grabbed frame lies under another name.
-        in.attachCover = s_.ScaledCoverFile;
         if (s_.CommandCover != s_.ScaledCoverFile) trimcrop::ZoomPic(s_.CommandCover, s_.ScaledCoverFile, 0, 0);
+        in.attachCover = ownfiles::IsOwn(s_.ScaledCoverFile) ? s_.ScaledCoverFile : QString();
         for (const probe::MatroskaAttachment& a : source_.matroska.attachments)
             if (container::IsCoverAttachmentName(a.name)) in.dropAttachments << a.name;
         in.reattach = extractPictures(s_.SourceFile, source_.matroska, run_.options.programFolder);
@@ -221,6 +229,7 @@ void CoverRow::JudgeOutput(bool encoderSucceeded) {
 }
 
 ladder::Try CoverRow::Attempt(const EncoderCommand& command, CycleOrder order) {
+    if (outputLost_) return ladder::Try::Failed;
     const bool showSize = run_.options.encode.other;
     // A result that will replace its source is flushed before it does; what
     // the encoder has written so far goes to disk while it works on.
@@ -253,6 +262,7 @@ void CoverRow::ShowSuccess() {
 }
 
 RowEnd CoverRow::Replace() {
+    read_ = fileops::StampOf(s_.OutputPath);
     if (const auto refused = PrepareTrimAndCrop()) return *refused;
     // A typed size that cannot be read is refused, not dropped: the row would
     // otherwise pass at the source's size.
@@ -269,9 +279,20 @@ RowEnd CoverRow::Replace() {
     const bool throughTemp = !o.saveAs || naming::SameFile(s_.OutputPath, s_.SourceFile);
     if (throughTemp) {
         s_.RunOutputFile = naming::TempOutputFile(o.programFolder, s_.SourceFile);
-        fileops::DeleteFile(s_.RunOutputFile);
+        // Only a file with one name is replaced, and a file of the user's
+        // under the work file's name stays as it is.
+        if (!read_ || read_->links != 1 || !ownfiles::Fresh(s_.RunOutputFile)) s_.RunOutputFile.clear();
     } else {
-        s_.RunOutputFile = s_.OutputPath;
+        // The encoder writes beside the output; the result takes its name
+        // only at the end, and only while no other file has.
+        const fileops::WorkFile w = fileops::CreateWorkFile(fileops::FolderOf(s_.OutputPath),
+                                                            naming::ExtensionOf(s_.OutputPath), 0666);
+        if (w.fd >= 0) ::close(w.fd);
+        s_.RunOutputFile = w.path;
+    }
+    if (s_.RunOutputFile.isEmpty()) {
+        SetStatus(rowtext::StatusFailed);
+        return RowEnd::Done;
     }
 
     // What the output must hold to count, read while the source is untouched.
@@ -303,7 +324,8 @@ RowEnd CoverRow::Replace() {
     run_.window->SetProgress((o.mp3 ? rowtext::ProgressMp3Cover : rowtext::ProgressVideoCover) + OfRun());
     SetStatus(rowtext::StatusReplacing);
     s_.OutSizeMB = 0;
-    fileops::DeleteFile(s_.RunOutputFile);
+    // An older file of the output's name makes way for this row's result.
+    if (!throughTemp) fileops::DeleteFile(s_.OutputPath);
 
     ladder::Try first = ladder::Try::Failed;
     if (openingClip) {
@@ -326,7 +348,7 @@ RowEnd CoverRow::Replace() {
 
     ladder::Rungs rungs;
     rungs.attempt = [this](const EncoderCommand& c, CycleOrder order) { return Attempt(c, order); };
-    rungs.clearOutput = [this] { fileops::DeleteFile(s_.RunOutputFile); };
+    rungs.clearOutput = [this] { outputLost_ = !fileops::Truncate(s_.RunOutputFile); };
     rungs.speedChecked = [this] { return run_.window->Hardware().speedChecked; };
     rungs.showSuccess = [this] { ShowSuccess(); };
     rungs.record = [this](const result::ProbeRecord& r) { run_.window->Record(r); };
@@ -347,14 +369,16 @@ RowEnd CoverRow::CloseRow(bool succeeded, bool throughTemp) {
         DropOutput();
         return RowEnd::Done;
     }
-    if (!throughTemp) return RowEnd::Done;
-
     Dialogs* dialogs = run_.dialogs;
     const replace::Outcome placed =
-        replace::PutInPlace(s_.RunOutputFile, s_.OutputPath, [dialogs](const QString& mountPoint) {
-            return dialogs && dialogs->Message(replace::DiskFullText(mountPoint), rowtext::Title, MsgIcon::Critical,
-                                               MsgButtons::RetryCancel, 0) == MsgResult::Retry;
-        });
+        !throughTemp ? replace::PutNew(s_.RunOutputFile, s_.OutputPath)
+                     : replace::PutInPlace(s_.RunOutputFile, s_.OutputPath, *read_, [dialogs](const QString& mountPoint) {
+                           return dialogs && dialogs->Message(replace::DiskFullText(mountPoint), rowtext::Title,
+                                                              MsgIcon::Critical, MsgButtons::RetryCancel,
+                                                              0) == MsgResult::Retry;
+                       });
+    // Placed or not, no copy of the result stays behind.
+    DropOutput();
     if (placed == replace::Outcome::Placed) return RowEnd::Done;
     SetStatus(rowtext::StatusFailed);
     if (placed == replace::Outcome::Cancelled) {

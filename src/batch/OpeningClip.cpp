@@ -6,6 +6,7 @@
 #include "common/NumberText.h"
 #include "encoder/EncoderRun.h"
 #include "platform/FileOps.h"
+#include "platform/OwnFiles.h"
 #include "probe/FileStructure.h"
 #include "probe/MediaProbe.h"
 
@@ -425,8 +426,9 @@ void RunOpeningClip(const RunContext& run, RunState& state, const QString& sourc
     if (cutSize || cutTime) {
         const auto rate = ExactRate(probe::ReadVideoCoding(source));
         if (!rate) return;
-        // A cut of an earlier row must not be joined into this row's video.
-        fileops::DeleteFile(files->cut);
+        // A cut of an earlier row must not be joined into this row's video;
+        // a user's file of that name is never written.
+        if (!ownfiles::Fresh(files->cut)) return;
         const EncoderRun started = StartEncoder(
             run.host, CutCommand(trim ? TimeText(*trim) : QString(), source, crop ? CropText(*crop) : QString(), *rate,
                              *kbps, files->cut));
@@ -434,8 +436,9 @@ void RunOpeningClip(const RunContext& run, RunState& state, const QString& sourc
         input = files->cut;  // whether the cut works or not: the join shows it
         QString size;
         WaitForEncoder(run.host, started, CycleOrder::TestUpdateYield, [&] {
+            // The cut is there, empty, before the encoder writes a byte.
             const long long bytes = fileops::FileSize(files->cut);
-            if (bytes >= 0) size = SizeMbText(bytes);
+            if (bytes > 0) size = SizeMbText(bytes);
             setStatus(CuttingStatus(size));
         });
         if (run.window->Closed()) return;
@@ -449,13 +452,13 @@ void RunOpeningClip(const RunContext& run, RunState& state, const QString& sourc
 
     QString film = input;
     if (head->filmCopy) {
-        fileops::DeleteFile(files->film);
+        if (!ownfiles::Fresh(files->film)) return;
         RunEncoderAndWait(run.host, FilmCopyCommand(input, *head, files->film), CycleOrder::TestUpdateYield, {});
         if (run.window->Closed()) return;
         film = files->film;
     }
 
-    fileops::DeleteFile(files->headFrames);
+    if (!ownfiles::Fresh(files->headFrames)) return;
     RunEncoderAndWait(run.host, HeadFramesCommand(input, *head, *kbps, files->headFrames), CycleOrder::TestUpdateYield,
                       {});
     if (run.window->Closed()) return;
@@ -465,7 +468,7 @@ void RunOpeningClip(const RunContext& run, RunState& state, const QString& sourc
                                    readback::ReadFrameTimes(film, mechanism));
     if (!length) return;
 
-    fileops::DeleteFile(files->headClip);
+    if (!ownfiles::Fresh(files->headClip)) return;
     RunEncoderAndWait(run.host,
                       HeadOverlayCommand(files->headFrames, cover, CoverFilter(crop, head->width, head->height),
                                          *head, *kbps, *length, files->headClip),
@@ -474,13 +477,13 @@ void RunOpeningClip(const RunContext& run, RunState& state, const QString& sourc
 
     // A list that cannot be written must not leave an earlier row's list
     // behind: the join would put that row's videos into this output.
-    fileops::DeleteFile(files->list);
+    if (!ownfiles::Fresh(files->list)) return;
     QFile list(files->list);
     if (list.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         const QByteArray text = ConcatListText(files->headClip, *length, film).toUtf8();
         const bool written = list.write(text) == text.size();
         list.close();
-        if (!written || list.error() != QFileDevice::NoError) fileops::DeleteFile(files->list);
+        if (!written || list.error() != QFileDevice::NoError) ownfiles::Free(files->list);
     }
 
     const EncoderRun joined =

@@ -9,6 +9,7 @@
 #include "common/ProgramFiles.h"
 #include "encoder/EncoderRun.h"
 #include "platform/FileOps.h"
+#include "platform/OwnFiles.h"
 #include "probe/MediaProbe.h"
 
 namespace {
@@ -44,8 +45,9 @@ void GrabFrame(const RunContext& run, RunState& state) {
     // Positions count on the picture: sound may run on past the last frame.
     const QString seek = framegrab::SeekTime(in, probe::GetVideoDuration(state.SourceFile));
 
-    // A frame of an earlier row must never serve this one.
-    if (!fileops::DeleteFile(picture)) {
+    // A frame of an earlier row must never serve this one; a user's file
+    // of that name is neither removed nor written.
+    if (!ownfiles::Fresh(picture)) {
         state.CoverFile.clear();
         return;
     }
@@ -57,6 +59,8 @@ void GrabFrame(const RunContext& run, RunState& state) {
                           window->SetStatus(row, framegrab::GrabbingStatus());
                           window->SetProgress(framegrab::GrabbingProgress(row, lastRow));
                       });
+    // Nothing grabbed: no picture, so the row gate fails the row.
+    if (fileops::FileSize(picture) <= 0) ownfiles::Free(picture);
 }
 
 void ChooseFrameCover(const RunContext& run, RunState& state) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <set>
 
 namespace naming {
@@ -12,11 +13,13 @@ struct RowPaths;
 
 class RunSources {
 public:
-    // The run's sources as they stand when its first row starts.
-    void Collect(const QStringList& sources);
-    // A row whose target cannot carry a cover, or whose output would replace
-    // the source of another row of the run, is refused before it writes. Its
-    // own source goes through the work file.
+    // The run's sources as they stand when its first row starts, and the
+    // program's folder.
+    void Collect(const QStringList& sources, const QString& programFolder);
+    // A row whose target cannot carry a cover, whose output would replace
+    // the source of another row of the run, or whose source or output is one
+    // of the program's work files, is refused before it writes. Its own
+    // source goes through the work file.
     bool Refused(const naming::RowPaths& paths) const;
 
 private:
@@ -24,4 +27,5 @@ private:
     // file under its old name).
     std::set<fileops::FileId> ids_;
     std::set<QString> paths_;
+    std::optional<fileops::FileId> programFolder_;
 };

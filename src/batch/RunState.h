@@ -48,8 +48,9 @@ struct RunState {
     // Re-encoding options of the row (ends in " -y ").
     QString EncodeOptions;
 
-    // The file the row's encoder writes: OutputPath, or a temporary file
-    // beside the target that replaces it once the row succeeded.
+    // The file the row's encoder writes: "Tmp" and the extension in the
+    // program folder for a source replaced in place, else a work file beside
+    // OutputPath; either takes its place once the row succeeded.
     QString RunOutputFile;
     // Size of RunOutputFile in MB, 3 decimals; 0 means the attempt failed.
     double OutSizeMB = 0;

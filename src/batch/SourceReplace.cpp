@@ -1,7 +1,5 @@
 #include "batch/SourceReplace.h"
 
-#include "platform/FileOps.h"
-
 #include <QFile>
 #include <cerrno>
 #include <cstdio>
@@ -12,40 +10,22 @@
 
 namespace replace {
 
-QString StagingPathFor(const QString& target) {
-    return fileops::FolderOf(target) + "/." + fileops::NameOf(target) + ".plindor-new";
-}
-
 QString DiskFullText(const QString& mountPoint) {
     return mountPoint + QStringLiteral("盘磁盘空间不足，请释放空间后重试保存！");
 }
 
 namespace {
 
-// The target's permission bits, and its owner where we may set it; errors
-// leave the work file's own.
-void takeOver(const QByteArray& file, const QByteArray& target) {
-    struct stat st;
-    if (::stat(target.constData(), &st) != 0) return;
-    ::chmod(file.constData(), st.st_mode & 07777);
-    struct stat mine;
-    if (::stat(file.constData(), &mine) == 0 && (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid))
-        (void)!::chown(file.constData(), st.st_uid, st.st_gid);
-}
-
-// On disk before it takes the old file's name, so a crash cannot leave a
-// truncated target behind.
-void flush(const QByteArray& file) {
-    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fdatasync(fd);
-    ::close(fd);
-}
-
 bool sameFileSystem(const QByteArray& file, const QString& targetFolder) {
     struct stat a, b;
     const QByteArray folder = QFile::encodeName(targetFolder.isEmpty() ? QStringLiteral("/") : targetFolder);
     return ::stat(file.constData(), &a) == 0 && ::stat(folder.constData(), &b) == 0 && a.st_dev == b.st_dev;
+}
+
+// The path still names the file the row read, and that file no other name.
+bool stillRead(const QString& path, const fileops::FileStamp& read) {
+    const auto now = fileops::StampOf(path, false);
+    return now && now->SameFile(read) && now->links == 1;
 }
 
 }  // namespace
@@ -62,36 +42,84 @@ std::optional<QString> FileBehind(const QString& path) {
     return file;
 }
 
-Outcome PutInPlace(const QString& newContent, const QString& linkOrTarget,
+Outcome PutInPlace(const QString& newContent, const QString& linkOrTarget, const fileops::FileStamp& read,
                    const std::function<bool(const QString&)>& askRetry) {
     const std::optional<QString> followed = FileBehind(linkOrTarget);
     if (!followed) return Outcome::Failed;
     const QString& target = *followed;
-    const QByteArray t = QFile::encodeName(target);
-    const QByteArray n = QFile::encodeName(newContent);
-    if (sameFileSystem(n, fileops::FolderOf(target))) {
-        takeOver(n, t);
-        flush(n);
-        if (std::rename(n.constData(), t.constData()) == 0) return Outcome::Placed;
-        if (errno != EXDEV) return Outcome::Failed;
-    }
+    const QString folder = fileops::FolderOf(target);
+    if (!stillRead(target, read)) return Outcome::Failed;
 
-    const QString staging = StagingPathFor(target);
-    for (;;) {
-        const fileops::CopyResult r = fileops::CopyFile(newContent, staging);
+    // The result beside the target under a name of its own: moved on one
+    // file system, copied from another.
+    fileops::WorkFile work = fileops::CreateWorkFile(folder);
+    if (work.fd < 0) return Outcome::Failed;
+    const QByteArray n = QFile::encodeName(newContent);
+    bool moved = false;
+    if (sameFileSystem(n, folder)) {
+        // Renamed over the empty work file; a bind mount between them
+        // (EXDEV) takes the copy below.
+        const bool renamed = std::rename(n.constData(), QFile::encodeName(work.path).constData()) == 0;
+        if (renamed || errno != EXDEV) {
+            ::close(work.fd);
+            work.fd = renamed ? ::open(QFile::encodeName(work.path).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC) : -1;
+            if (work.fd < 0) {
+                fileops::DeleteFile(work.path);
+                return Outcome::Failed;
+            }
+            moved = true;
+        }
+    }
+    while (!moved) {
+        const fileops::CopyResult r = fileops::CopyInto(newContent, work.fd);
         if (r == fileops::CopyResult::Ok) break;
-        fileops::DeleteFile(staging);
+        ::close(work.fd);
+        fileops::DeleteFile(work.path);
         if (r != fileops::CopyResult::DiskFull) return Outcome::Failed;
         if (!askRetry || !askRetry(fileops::MountPointOf(target))) return Outcome::Cancelled;
+        work = fileops::CreateWorkFile(folder);
+        if (work.fd < 0) return Outcome::Failed;
     }
-    const QByteArray s = QFile::encodeName(staging);
-    takeOver(s, t);
-    flush(s);
-    if (std::rename(s.constData(), t.constData()) != 0) {
-        fileops::DeleteFile(staging);
+
+    bool ok = fileops::TakeAttributes(target, work.fd) && fileops::Flush(work.fd);
+    ok = ::close(work.fd) == 0 && ok;
+    if (!ok || !stillRead(target, read)) {
+        fileops::DeleteFile(work.path);
         return Outcome::Failed;
     }
-    return Outcome::Placed;
+    switch (fileops::Exchange(work.path, target)) {
+    case fileops::Swap::Done:
+        // What came out must be the file read, and the swap on disk; else
+        // the file that was there goes back.
+        if (!stillRead(work.path, read) || !fileops::SyncFolder(folder)) {
+            if (fileops::Exchange(work.path, target) == fileops::Swap::Done) fileops::DeleteFile(work.path);
+            return Outcome::Failed;
+        }
+        fileops::DeleteFile(work.path);  // the old file
+        return Outcome::Placed;
+    case fileops::Swap::Unsupported:
+        if (std::rename(QFile::encodeName(work.path).constData(), QFile::encodeName(target).constData()) != 0) {
+            fileops::DeleteFile(work.path);
+            return Outcome::Failed;
+        }
+        return fileops::SyncFolder(folder) ? Outcome::Placed : Outcome::Failed;
+    case fileops::Swap::Failed:
+        break;
+    }
+    fileops::DeleteFile(work.path);
+    return Outcome::Failed;
+}
+
+Outcome PutNew(const QString& newContent, const QString& target) {
+    const int fd = ::open(QFile::encodeName(newContent).constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return Outcome::Failed;
+    bool ok = fileops::Flush(fd);
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || !fileops::RenameNoReplace(newContent, target)) return Outcome::Failed;
+    if (fileops::SyncFolder(fileops::FolderOf(target))) return Outcome::Placed;
+    // Not on disk: it goes back under its work name, for the caller to drop.
+    fileops::RenameNoReplace(target, newContent);
+    return Outcome::Failed;
 }
 
 }  // namespace replace

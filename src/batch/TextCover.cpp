@@ -2,6 +2,7 @@
 
 #include "common/NumberText.h"
 #include "platform/FileOps.h"
+#include "platform/OwnFiles.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -127,14 +128,15 @@ bool BuildTextCoverFile(const QString& fileName, const QString& widthCell, const
                         bool whiteOnBlack, const QImage& tile, const QString& outFile) {
     // Whatever happens below, an earlier row's picture must not stay behind
     // as this row's cover.
-    fileops::DeleteFile(outFile);
+    if (!ownfiles::Free(outFile)) return false;
     const int w = CanvasLength(widthCell);
     const int h = CanvasLength(heightCell);
     if (w <= 0 || h <= 0) return false;
     const QImage cover = DrawTextCover(CoverTextOf(fileName), w, h, whiteOnBlack, tile);
     if (cover.isNull()) return false;
+    if (!ownfiles::Make(outFile)) return false;
     if (cover.save(outFile, "BMP")) return true;
-    fileops::DeleteFile(outFile);  // a half-written file is no cover either
+    ownfiles::Free(outFile);  // a half-written file is no cover either
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "batch/FastPng.h"
 #include "common/NumberText.h"
 #include "platform/FileOps.h"
+#include "platform/OwnFiles.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -103,15 +104,16 @@ Crop PictureCrop(const QStringList& parts, bool inPercent, double W, double H) {
 
 bool ZoomPic(const QString& source, const QString& target, int width, int height) {
     // A failed scale must not leave an earlier row's picture to be used.
-    fileops::DeleteFile(target);
+    if (!ownfiles::Free(target)) return false;
     QImageReader reader(source);
     reader.setAutoTransform(true);
     QImage img = reader.read();
     if (img.isNull()) return false;
     if (width >= 1 && height >= 1 && (img.width() != width || img.height() != height))
         img = img.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (!ownfiles::Make(target)) return false;
     if (fastpng::Save(img, target)) return true;
-    fileops::DeleteFile(target);
+    ownfiles::Free(target);
     return false;
 }
 

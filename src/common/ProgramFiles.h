@@ -33,4 +33,22 @@ inline const char* const DefaultOutputFolder = "Temp";
 inline QString In(const QString& programFolder, const char* name) {
     return programFolder + QLatin1Char('/') + QLatin1String(name);
 }
+
+// Whether a name in the program folder is one the program writes there:
+// a work file (for the stems, with any extension; the extracted pictures
+// "Picture1.png"...), the ownership record, or the encoder.
+inline bool IsWorkFileName(const QString& name) {
+    for (const char* fixed : {GrabbedFrame, ScaledCover, TextCover, ConcatList, ".plindor-own", program::EncoderExe,
+                              program::EncoderLibrary})
+        if (name == QLatin1String(fixed)) return true;
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot < 0 ? name : name.left(dot);
+    for (const char* s : {TempOutput, Cut, HeadFrames, HeadClip, ClipFilm})
+        if (dot >= 0 && stem == QLatin1String(s)) return true;
+    static const QLatin1String picture("Picture");
+    if (dot < 0 || !stem.startsWith(picture) || stem.size() == picture.size()) return false;
+    for (int i = picture.size(); i < stem.size(); ++i)
+        if (!stem[i].isDigit()) return false;
+    return true;
+}
 }  // namespace workfiles

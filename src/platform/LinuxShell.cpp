@@ -10,7 +10,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <spawn.h>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -54,6 +55,15 @@ void LinuxShell::SelectInFileManager(const QString& file) {
 
 int LinuxShell::Start(const QString& program, const QStringList& args, const QString& workDir,
                       long long* pid) {
+    return spawn(program, args, workDir, pid, true);
+}
+
+int LinuxShell::StartOutliving(const QString& program, const QStringList& args, const QString& workDir) {
+    return spawn(program, args, workDir, nullptr, false);
+}
+
+int LinuxShell::spawn(const QString& program, const QStringList& args, const QString& workDir, long long* pid,
+                      bool tied) {
     Reap();
     QString path = program;
     if (!path.contains('/') && !workDir.isEmpty()) path = QDir(workDir).filePath(program);
@@ -61,6 +71,8 @@ int LinuxShell::Start(const QString& program, const QStringList& args, const QSt
     if (!info.exists()) return 2;
     if (!info.isExecutable() || info.isDir()) return 5;
 
+    // Everything the child needs is made before the fork: between fork and
+    // exec it may only make system calls.
     const QByteArray exe = QFile::encodeName(path);
     std::vector<QByteArray> store;
     store.push_back(exe);
@@ -68,24 +80,50 @@ int LinuxShell::Start(const QString& program, const QStringList& args, const QSt
     std::vector<char*> argv;
     for (auto& s : store) argv.push_back(s.data());
     argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    // Run inside the working folder without changing ours.
     const QByteArray wd = QFile::encodeName(workDir);
-    int rc;
-    pid_t child = 0;
-    if (!workDir.isEmpty()) {
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 29))
-        posix_spawn_file_actions_addchdir_np(&actions, wd.constData());
-#endif
+    const pid_t parent = ::getpid();
+    sigset_t none;
+    sigemptyset(&none);
+
+    // The child tells through this pipe why exec failed; a successful exec
+    // closes it unwritten.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return 31;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return 31;
     }
-    rc = posix_spawn(&child, exe.constData(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return rc == ENOENT ? 2 : 31;
+    if (child == 0) {
+        int error = 0;
+        // Killed with us, even when we are killed: an encoder must not go on
+        // writing for a program that is gone. (It follows the thread that
+        // forks; encoders are started from the window's thread.)
+        if (tied && (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)) ::_exit(127);
+        if (!tied) ::setsid();
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open("/dev/null", O_WRONLY);
+        if (in < 0 || out < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0) error = EIO;
+        if (!error && !wd.isEmpty() && ::chdir(wd.constData()) != 0) error = errno;
+        if (!error) {
+            ::execve(exe.constData(), argv.data(), environ);
+            error = errno;
+        }
+        (void)!::write(report[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int error = 0;
+    ssize_t got;
+    do got = ::read(report[0], &error, sizeof error);
+    while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    if (got == static_cast<ssize_t>(sizeof error)) {
+        ::waitpid(child, nullptr, 0);
+        return error == ENOENT ? 2 : 31;
+    }
     children_[child] = std::nullopt;
     if (pid) *pid = child;
     return 42;

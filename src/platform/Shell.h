@@ -17,9 +17,15 @@ public:
     // Starts program (a path, or a name inside workDir) with exactly these
     // arguments, stdio on /dev/null. Returns 42 when it started, 2 when the
     // program file is missing, another value up to 32 on other failures.
-    // The started process is reaped by Reap(); pid receives its id.
+    // The started process is reaped by Reap(); pid receives its id. It ends
+    // when this program ends, however that happens.
     virtual int Start(const QString& program, const QStringList& args, const QString& workDir,
                       long long* pid = nullptr) = 0;
+    // As Start, for a program meant to outlive this one (the restarter of an
+    // update).
+    virtual int StartOutliving(const QString& program, const QStringList& args, const QString& workDir) {
+        return Start(program, args, workDir, nullptr);
+    }
     // Collects every finished child so none lingers as a zombie.
     virtual void Reap() = 0;
     // Exit status of a started process once it has ended: the exit code, or

@@ -156,7 +156,7 @@ void Updater::CmdUpdate_Click() {
         if (fileops::Exists(package)) {
             const QString params =
                 RestarterParameters(package, QString::fromLatin1(settings_names::Application), f_.windowTitle());
-            if (f_.services.shell->Start(QStringLiteral("Vorbel.exe"), {params}, f_.AppPathGlobal) == 42) {
+            if (f_.services.shell->StartOutliving(QStringLiteral("Vorbel.exe"), {params}, f_.AppPathGlobal) == 42) {
                 f_.services.app->EndNow();
                 return;
             }

@@ -126,6 +126,19 @@ inline bool PlacePicture(const QString& path, const QString& colour = "red", int
     return media::MakePicture(path, w, h, colour);
 }
 
+// Whether the encoder wrote `written` as the work file of `output`: beside
+// it, under a work name with its extension.
+inline bool WorkFileOf(const QString& written, const QString& output) {
+    const QFileInfo w(written), o(output);
+    return w.absolutePath() == o.absolutePath() && w.fileName().startsWith(".plw-") &&
+           w.fileName().endsWith("." + o.suffix()) && w.fileName().size() <= 12 + o.suffix().size();
+}
+
+// The program's work files left in a folder (".plw-" names).
+inline QStringList WorkLeftovers(const QString& folder) {
+    return QDir(folder).entryList({".plw-*"}, QDir::Files | QDir::Hidden | QDir::System);
+}
+
 inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();

@@ -318,8 +318,11 @@ TEST(BatchFrame, ModeZeroNamesTheSeriesAfterTheBaseVideo) {
             continue;
         }
         ASSERT_EQ(w.fakeShell.starts.size(), 2u);
-        EXPECT_EQ(w.fakeShell.starts[0].last(), w.Out(c.outputs[0]));
-        EXPECT_EQ(w.fakeShell.starts[1].last(), w.Out(c.outputs[1]));
+        for (int i : {0, 1}) {
+            EXPECT_TRUE(WorkFileOf(w.fakeShell.starts[i].last(), w.Out(c.outputs[i])));
+            EXPECT_EQ(QFileInfo(w.Out(c.outputs[i])).size(), 4096);
+        }
+        EXPECT_EQ(WorkLeftovers(w.Out("")), QStringList());
         EXPECT_EQ(w.fakeShell.starts[0][3], w.Path(c.base));
         EXPECT_EQ(w.fakeShell.starts[0][5], w.fx.AppPath() + "/Cover.png");
     }
@@ -478,16 +481,17 @@ TEST(BatchFrame, OutputThatIsTheSourceGoesThroughTheWorkFile) {
     EXPECT_EQ(w.Status(2), "更换失败");
     EXPECT_EQ(QFileInfo(w.Path("v2.mp4")).size(), 8);
 
-    // Into another folder the encoder writes the output itself; a failed one is not left there.
+    // Into another folder the encoder writes beside the output; a failed one is not left there.
     BatchWindow o(false);
     ASSERT_TRUE(o.loaded);
     ModeTwoRows(o, 2);
     o.form().ChSaveAs->setChecked(true);
     o.fakeShell.script = {{4096, 0}, {300000, 1}};
     o.Run();
-    EXPECT_EQ(o.fakeShell.starts[0].last(), o.Out("v1.mp4"));
+    EXPECT_TRUE(WorkFileOf(o.fakeShell.starts[0].last(), o.Out("v1.mp4")));
     EXPECT_TRUE(QFileInfo::exists(o.Out("v1.mp4")));
     EXPECT_FALSE(QFileInfo::exists(o.Out("v2.mp4")));
+    EXPECT_EQ(WorkLeftovers(o.Out("")), QStringList());
 }
 
 TEST(BatchFrame, ClosingTheWindowDuringAWaitEndsTheRun) {

@@ -3,13 +3,18 @@
 #include "platform/FileOps.h"
 #include "ScratchMounts.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <unistd.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 namespace {
 
@@ -22,6 +27,40 @@ QByteArray Read(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+fileops::FileStamp Stamp(const QString& path) { return fileops::StampOf(path).value_or(fileops::FileStamp{}); }
+
+QStringList Names(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// An ACL in the kernel's form: the owner's, the group's and the others'
+// bits, with one more user and the mask when `user` is set.
+QByteArray Acl(unsigned owner, unsigned group, unsigned other, unsigned user = 0, unsigned bits = 0) {
+    QByteArray a;
+    const auto u16 = [&](unsigned v) { a.append(char(v & 0xff)).append(char(v >> 8)); };
+    const auto entry = [&](unsigned tag, unsigned perm, unsigned id) { u16(tag), u16(perm), u16(id & 0xffff), u16(id >> 16); };
+    u16(2), u16(0);
+    entry(0x01, owner, ~0u);
+    if (user) entry(0x02, bits, user);
+    entry(0x04, group, ~0u);
+    if (user) entry(0x10, bits | group, ~0u);
+    entry(0x20, other, ~0u);
+    return a;
+}
+
+QByteArray Attribute(const QString& path, const char* name) {
+    char value[512];
+    const ssize_t n = ::lgetxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return n < 0 ? QByteArray() : QByteArray(value, static_cast<int>(n));
+}
+
+bool SetAttribute(const QString& path, const char* name, const QByteArray& value) {
+    return ::lsetxattr(QFile::encodeName(path).constData(), name, value.constData(), value.size(), 0) == 0;
+}
+
+// The replacement's work files left in a folder.
+QStringList WorkNames(const QString& folder) { return Names(folder).filter(QRegularExpression("^\\.plw-")); }
 
 }  // namespace
 
@@ -117,7 +156,7 @@ TEST(SourceReplace, PutsTheNewContentInPlaceKeepingPermissions) {
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 
     int asked = 0;
-    EXPECT_EQ(replace::PutInPlace(fresh, target, [&](const QString&) { return ++asked, false; }),
+    EXPECT_EQ(replace::PutInPlace(fresh, target, Stamp(target), [&](const QString&) { return ++asked, false; }),
               replace::Outcome::Placed);
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(Read(target), "new content");
@@ -130,14 +169,13 @@ TEST(SourceReplace, PutsTheNewContentInPlaceKeepingPermissions) {
     if (::geteuid() == 0) {
         ASSERT_TRUE(Write(fresh, "newer"));
         ASSERT_EQ(::chown(QFile::encodeName(target).constData(), 65534, 65534), 0);
-        EXPECT_EQ(replace::PutInPlace(fresh, target, {}), replace::Outcome::Placed);
+        EXPECT_EQ(replace::PutInPlace(fresh, target, Stamp(target), {}), replace::Outcome::Placed);
         ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
         EXPECT_EQ(st.st_uid, 65534u);
         EXPECT_EQ(st.st_gid, 65534u);
         EXPECT_EQ(Read(target), "newer");
     }
-    EXPECT_FALSE(QFileInfo::exists(replace::StagingPathFor(target)));
-    EXPECT_TRUE(QFileInfo(replace::StagingPathFor(target)).fileName().startsWith('.'));
+    EXPECT_EQ(Names(dir.path()), QStringList{"v.mp4"});
 }
 
 TEST(SourceReplace, ALinkStaysALinkAndTheFileBehindItChanges) {
@@ -150,32 +188,108 @@ TEST(SourceReplace, ALinkStaysALinkAndTheFileBehindItChanges) {
     QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     ASSERT_TRUE(QFile::link("real/v.mp4", link));  // relative, as users make them
     ASSERT_TRUE(Write(fresh, "new content"));
-    EXPECT_EQ(replace::PutInPlace(fresh, link, {}), replace::Outcome::Placed);
+    EXPECT_EQ(replace::PutInPlace(fresh, link, Stamp(link), {}), replace::Outcome::Placed);
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), real);
     EXPECT_EQ(Read(real), "new content");
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(real).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_FALSE(QFileInfo::exists(replace::StagingPathFor(real)));
+    EXPECT_EQ(Names(dir.path() + "/real"), QStringList{"v.mp4"});
 
     // A link that leads nowhere, or to a folder, is left as it is.
     ASSERT_TRUE(QFile::link(dir.path() + "/gone.mp4", dir.path() + "/dangling.mp4"));
     ASSERT_TRUE(QFile::link(dir.path() + "/real", dir.path() + "/folder.mp4"));
     for (const QString& bad : {dir.path() + "/dangling.mp4", dir.path() + "/folder.mp4"}) {
         ASSERT_TRUE(Write(fresh, "newer"));
-        EXPECT_EQ(replace::PutInPlace(fresh, bad, {}), replace::Outcome::Failed) << bad.toStdString();
+        EXPECT_EQ(replace::PutInPlace(fresh, bad, fileops::FileStamp{}, {}), replace::Outcome::Failed)
+            << bad.toStdString();
         EXPECT_TRUE(QFileInfo(bad).isSymLink());
     }
     EXPECT_EQ(QFileInfo(dir.path() + "/dangling.mp4").symLinkTarget(), dir.path() + "/gone.mp4");
     EXPECT_FALSE(QFileInfo::exists(dir.path() + "/gone.mp4"));
 }
 
+TEST(SourceReplace, OnlyTheFileThatWasReadIsReplaced) {
+    QTemporaryDir dir;
+    const QString target = dir.path() + "/v.mp4";
+    const QString fresh = dir.path() + "/Tmp.mp4";
+    const QString other = dir.path() + "/other.mp4";
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        QByteArray left;  // at the target afterwards; empty: nothing there
+    };
+    const std::vector<Case> cases{
+        // Another program's copy renamed over it.
+        {"replaced",
+         [&] {
+             Write(other, "newer file");
+             ::rename(QFile::encodeName(other).constData(), QFile::encodeName(target).constData());
+         },
+         "newer file"},
+        {"deleted", [&] { QFile::remove(target); }, ""},
+        {"rewritten", [&] { Write(target, "old, longer"); }, "old, longer"},
+        // A second name: the result would reach one name only.
+        {"linked", [&] { ::link(QFile::encodeName(target).constData(), QFile::encodeName(other).constData()); }, "old"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(other);
+        ASSERT_TRUE(Write(target, "old"));
+        ASSERT_TRUE(Write(fresh, "result"));
+        const fileops::FileStamp read = Stamp(target);
+        c.change();
+        EXPECT_EQ(replace::PutInPlace(fresh, target, read, {}), replace::Outcome::Failed);
+        EXPECT_EQ(QFileInfo::exists(target), !c.left.isEmpty());
+        if (!c.left.isEmpty()) EXPECT_EQ(Read(target), c.left);
+        EXPECT_EQ(WorkNames(dir.path()), QStringList());
+    }
+    // Unchanged, it is replaced.
+    QFile::remove(other);
+    ASSERT_TRUE(Write(fresh, "result"));
+    EXPECT_EQ(replace::PutInPlace(fresh, target, Stamp(target), {}), replace::Outcome::Placed);
+    EXPECT_EQ(Read(target), "result");
+}
+
+TEST(SourceReplace, NoOneGainsAccessThroughTheReplacement) {
+    ScratchMount m(512);
+    QTemporaryDir dir;
+    QStringList results{dir.path()};  // on the target's file system, and on another
+    if (m.ok()) results << m.path();
+    const QString folder = dir.path() + "/shared";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    // New files in the folder would let user 1001 write them.
+    ASSERT_TRUE(SetAttribute(folder, "system.posix_acl_default", Acl(7, 7, 5, 1001, 7)));
+    const QString target = folder + "/v.mp4";
+    for (const QString& from : results) {
+        SCOPED_TRACE(from.toStdString());
+        QFile::remove(target);
+        ASSERT_TRUE(Write(target, "old"));
+        ASSERT_EQ(::removexattr(QFile::encodeName(target).constData(), "system.posix_acl_access"), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(target).constData(), 0600), 0);
+        // The result carries an ACL and a mark of its own.
+        const QString fresh = from + "/Tmp.mp4";
+        ASSERT_TRUE(Write(fresh, "new"));
+        ASSERT_TRUE(SetAttribute(fresh, "system.posix_acl_access", Acl(6, 6, 4, 1002, 6)));
+        ASSERT_TRUE(SetAttribute(fresh, "user.plindor.own", "1"));
+        EXPECT_EQ(replace::PutInPlace(fresh, target, Stamp(target), {}), replace::Outcome::Placed);
+        EXPECT_EQ(Read(target), "new");
+        EXPECT_EQ(Attribute(target, "system.posix_acl_access"), QByteArray());
+        EXPECT_EQ(Attribute(target, "user.plindor.own"), QByteArray());
+        struct stat st;
+        ASSERT_EQ(::stat(QFile::encodeName(target).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        QFile::remove(fresh);
+    }
+}
+
 TEST(SourceReplace, AFailedCopyLeavesTheTargetAsItWas) {
     QTemporaryDir dir;
     const QString target = dir.path() + "/v.mp4";
     ASSERT_TRUE(Write(target, "old"));
-    EXPECT_EQ(replace::PutInPlace(dir.path() + "/missing.mp4", target, {}), replace::Outcome::Failed);
+    EXPECT_EQ(replace::PutInPlace(dir.path() + "/missing.mp4", target, Stamp(target), {}), replace::Outcome::Failed);
     EXPECT_EQ(Read(target), "old");
+    EXPECT_EQ(Names(dir.path()), QStringList{"v.mp4"});
 }
 
 TEST(SourceReplace, ReadOnlyFolderFailsWithoutTouchingTheTarget) {
@@ -187,7 +301,7 @@ TEST(SourceReplace, ReadOnlyFolderFailsWithoutTouchingTheTarget) {
     const QString target = m.path() + "/v.mp4";
     ASSERT_TRUE(Write(target, "old"));
     ASSERT_TRUE(m.MakeReadOnly());
-    EXPECT_EQ(replace::PutInPlace(fresh, target, {}), replace::Outcome::Failed);
+    EXPECT_EQ(replace::PutInPlace(fresh, target, Stamp(target), {}), replace::Outcome::Failed);
     EXPECT_EQ(Read(target), "old");
 }
 
@@ -202,15 +316,15 @@ TEST(SourceReplace, DiskFullAsksAndRetriesOrGivesUp) {
     ASSERT_TRUE(m.Fill("filler", 16));
 
     QStringList asked;
-    EXPECT_EQ(replace::PutInPlace(fresh, target, [&](const QString& mp) { return asked << mp, false; }),
+    EXPECT_EQ(replace::PutInPlace(fresh, target, Stamp(target), [&](const QString& mp) { return asked << mp, false; }),
               replace::Outcome::Cancelled);
     EXPECT_EQ(asked, QStringList{m.path()});
     EXPECT_EQ(Read(target), "old");
-    EXPECT_FALSE(QFileInfo::exists(replace::StagingPathFor(target)));
+    EXPECT_EQ(WorkNames(m.path()), QStringList());
 
     // Retry after space was freed.
     asked.clear();
-    EXPECT_EQ(replace::PutInPlace(fresh, target,
+    EXPECT_EQ(replace::PutInPlace(fresh, target, Stamp(target),
                                   [&](const QString& mp) {
                                       asked << mp;
                                       return QFile::remove(m.path() + "/filler");
@@ -218,5 +332,6 @@ TEST(SourceReplace, DiskFullAsksAndRetriesOrGivesUp) {
               replace::Outcome::Placed);
     EXPECT_EQ(asked.size(), 1);
     EXPECT_EQ(Read(target), QByteArray(100 * 1024, 'n'));
+    EXPECT_EQ(Names(m.path()), QStringList{"v.mp4"});
     EXPECT_EQ(replace::DiskFullText("/mnt/x"), "/mnt/x盘磁盘空间不足，请释放空间后重试保存！");
 }

@@ -8,11 +8,13 @@
 #include "batch/RunState.h"
 #include "filelist/FileGrid.h"
 #include "filelist/FileListController.h"
+#include "platform/OwnFiles.h"
 #include "support/FormFixture.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -58,13 +60,19 @@ void touch(const QString& path) {
     f.write("old");
 }
 
+// A work file the program made, as an earlier row leaves it.
+void ownTouch(const QString& path) {
+    ASSERT_TRUE(ownfiles::Make(path));
+    touch(path);
+}
+
 }  // namespace
 
 TEST(FrameGrabStep, StartsTheGrabAndShowsItsProgress) {
     Mode3 m;
     m.addRow("a.mp4", "/nowhere", "320", "240");
     m.addRow("b.mp4", "/nowhere", "320", "240");
-    touch(m.state.GrabbedFrameFile);  // an earlier row's frame
+    ownTouch(m.state.GrabbedFrameFile);  // an earlier row's frame
     m.state.CurrentRow = 2;
     m.state.SourceFile = "/nowhere/b.mp4";
     m.f->TPos->setText("3");
@@ -83,6 +91,28 @@ TEST(FrameGrabStep, StartsTheGrabAndShowsItsProgress) {
     EXPECT_EQ(m.f->MSF->TextMatrix(2, filelist::ColStatus), "截取视频帧做封面中...");
     EXPECT_EQ(m.f->ProgressText(), "状态：截取视频帧做封面中...已处理：2/2");
     EXPECT_EQ(m.f->MSF->TextMatrix(1, filelist::ColStatus), "");
+}
+
+TEST(FrameGrabStep, AUsersFileOrLinkUnderTheFramesNameIsLeftAlone) {
+    Mode3 m;
+    m.addRow("a.mp4", "/nowhere", "320", "240");
+    m.state.CurrentRow = 1;
+    m.state.SourceFile = "/nowhere/a.mp4";
+    QTemporaryDir elsewhere;
+    const QString aim = elsewhere.filePath("keep.png");
+    touch(aim);
+    for (bool link : {false, true}) {
+        QFile::remove(m.state.GrabbedFrameFile);
+        if (link) ASSERT_TRUE(QFile::link(aim, m.state.GrabbedFrameFile));
+        else touch(m.state.GrabbedFrameFile);
+        GrabFrame(m.f->batch->Context(), m.state);
+        EXPECT_TRUE(m.starts().isEmpty());
+        EXPECT_TRUE(m.state.CoverFile.isEmpty());  // the row gate fails the row
+        EXPECT_EQ(QFileInfo(m.state.GrabbedFrameFile).isSymLink(), link);
+        QFile f(link ? aim : m.state.GrabbedFrameFile);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), "old");
+    }
 }
 
 TEST(FrameGrabStep, FirstFrameAndOpeningClipMoments) {

@@ -1,4 +1,5 @@
 #include "platform/FileOps.h"
+#include "platform/OwnFiles.h"
 #include "support/OwnProcesses.h"
 #include "platform/LinuxShell.h"
 #include "platform/QtDialogs.h"
@@ -18,12 +19,36 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <dlfcn.h>
 #include <functional>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <string>
 #include <vector>
+
+// A file system without extended attributes (FAT, some network ones), on
+// demand: the program's own calls come here before the system's.
+namespace {
+std::atomic<bool> noAttributes{false};
+}  // namespace
+
+extern "C" int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags) {
+    using Real = int (*)(int, const char*, const void*, size_t, int);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fsetxattr"));
+    if (noAttributes) return errno = ENOTSUP, -1;
+    return real(fd, name, value, size, flags);
+}
+
+extern "C" ssize_t lgetxattr(const char* path, const char* name, void* value, size_t size) {
+    using Real = ssize_t (*)(const char*, const char*, void*, size_t);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "lgetxattr"));
+    if (noAttributes) return errno = ENOTSUP, -1;
+    return real(path, name, value, size);
+}
 
 namespace {
 
@@ -202,6 +227,74 @@ TEST(FileOps, OrdinaryFilesFoldersAndPaths) {
     ::close(w1.fd);
     ::close(w2.fd);
     EXPECT_EQ(fileops::CreateWorkFile(dir.path() + "/none").fd, -1);
+
+    // With the extension a writer goes by, and the access of any new file.
+    const mode_t mask = ::umask(022);
+    const fileops::WorkFile w3 = fileops::CreateWorkFile(dir.path(), ".mp4", 0666);
+    ::umask(mask);
+    ASSERT_GE(w3.fd, 0);
+    ::close(w3.fd);
+    EXPECT_TRUE(fileops::NameOf(w3.path).startsWith(".plw-"));
+    EXPECT_TRUE(w3.path.endsWith(".mp4"));
+    EXPECT_EQ(fileops::NameOf(w3.path).size(), 15);
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(w3.path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST(OwnFiles, OnlyWhatTheProgramMadeIsClearedAndNothingIsFollowed) {
+    for (bool attributes : {true, false}) {
+        SCOPED_TRACE(attributes ? "marked" : "recorded");
+        QTemporaryDir dir;
+        const QString own = dir.path() + "/Tmp.mp4";
+        const QString users = dir.path() + "/Cover.png";
+        const QString aim = dir.path() + "/aim.txt";
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        };
+        ASSERT_TRUE(write(users, "the user's"));
+        ASSERT_TRUE(write(aim, "aim"));
+        ASSERT_TRUE(QFile::link(aim, dir.path() + "/Head.mp4"));
+        noAttributes = !attributes;
+
+        ASSERT_TRUE(ownfiles::Make(own));
+        EXPECT_TRUE(ownfiles::IsOwn(own));
+        EXPECT_EQ(fileops::FileSize(own), 0);
+        EXPECT_EQ(QFileInfo::exists(dir.path() + "/.plindor-own"), !attributes);
+        // Written in place it stays the program's; made again it is refused.
+        ASSERT_TRUE(write(own, "half a result"));
+        EXPECT_TRUE(ownfiles::IsOwn(own));
+        EXPECT_FALSE(ownfiles::Make(own));
+        EXPECT_TRUE(ownfiles::Fresh(own));
+        EXPECT_EQ(fileops::FileSize(own), 0);
+        EXPECT_TRUE(ownfiles::Free(own));
+        EXPECT_FALSE(QFileInfo::exists(own));
+        EXPECT_TRUE(ownfiles::Free(own));  // nothing there is free
+
+        // A user's file, a link, a folder: never cleared, never written.
+        for (const QString& other : {users, dir.path() + "/Head.mp4", dir.path()}) {
+            EXPECT_FALSE(ownfiles::IsOwn(other)) << other.toStdString();
+            EXPECT_FALSE(ownfiles::Free(other));
+            EXPECT_FALSE(ownfiles::Fresh(other));
+            EXPECT_TRUE(QFileInfo::exists(other));
+        }
+        EXPECT_TRUE(QFileInfo(dir.path() + "/Head.mp4").isSymLink());
+        QFile kept(aim);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), "aim");
+        EXPECT_EQ(fileops::FileSize(users), 10);
+
+        // The user's file put under the name of one the program made is the user's.
+        ASSERT_TRUE(ownfiles::Make(own));
+        ASSERT_TRUE(ownfiles::Make(dir.path() + "/Cut.mp4"));
+        ASSERT_TRUE(QFile::remove(own));
+        ASSERT_TRUE(QFile::copy(users, own));
+        EXPECT_FALSE(ownfiles::IsOwn(own));
+        EXPECT_FALSE(ownfiles::Free(own));
+        EXPECT_TRUE(ownfiles::IsOwn(dir.path() + "/Cut.mp4"));
+        noAttributes = false;
+    }
 }
 
 TEST(FileOps, CopyKeepsBytesAndRunBitAndReportsFailures) {
