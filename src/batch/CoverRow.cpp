@@ -4,6 +4,7 @@
 #include "batch/Containers.h"
 #include "batch/CoverCommands.h"
 #include "batch/Mp3Tags.h"
+#include "batch/Mp4Boxes.h"
 #include "batch/OpeningClip.h"
 #include "batch/OutputNaming.h"
 #include "batch/ResultCheck.h"
@@ -41,7 +42,8 @@ double frameSeconds(const QString& file) {
 // its output is read back against.
 class CoverRow {
 public:
-    CoverRow(const RunContext& run, RunState& state, const OutputCheck& check) : run_(run), s_(state), check_(check) {}
+    CoverRow(const RunContext& run, RunState& state, const OutputFinish& finish, const OutputCheck& check)
+        : run_(run), s_(state), finish_(finish), check_(check) {}
     RowEnd Replace();
 
 private:
@@ -60,6 +62,7 @@ private:
 
     const RunContext& run_;
     RunState& s_;
+    const OutputFinish& finish_;
     const OutputCheck& check_;
     // The source as read before the first attempt, and what the output must
     // be to count.
@@ -190,13 +193,16 @@ void CoverRow::PrepareContainer(covercmd::Inputs& in) {
         for (const probe::MatroskaAttachment& a : source_.matroska.attachments)
             if (container::IsCoverAttachmentName(a.name)) in.dropAttachments << a.name;
         in.reattach = extractPictures(s_.SourceFile, source_.matroska, run_.options.programFolder);
+        in.dispositions = covercmd::Dispositions(source_.matroska.tracks);
         break;
     case container::Mechanism::Mp4:
     case container::Mechanism::QuickTime:
         in.dropStreams = source_.mp4.chapterTracks;
         in.dropStreams.insert(in.dropStreams.end(), source_.mp4.timecodeTracks.begin(),
                               source_.mp4.timecodeTracks.end());
-        in.faststart = source_.mp4.moovFirst;
+        // A Nero chapter list alone is carried over as it was, unless a cut
+        // asks the writer to fit it.
+        in.writeChapters = source_.mp4.chapters > 0 && (!source_.mp4.chapterTracks.empty() || run_.options.cutTime);
         break;
     case container::Mechanism::Mp3:
         in.keepId3v1 = source_.mp3.id3v1;
@@ -212,8 +218,9 @@ void CoverRow::JudgeOutput(bool encoderSucceeded) {
     const double size = result::MeasureOutSizeMB(s_.RunOutputFile);
     s_.LastRunOk = encoderSucceeded;
     bool ok = result::AttemptSucceeded(size, encoderSucceeded);
+    if (ok && finish_) ok = finish_(source_, s_.RunOutputFile, expect_);
     if (ok) ok = check_(source_, s_.RunOutputFile, expect_);
-    // The check may have put the file together anew (an MP3's tags).
+    // The file may have been put together anew (an MP4's boxes, an MP3's tags).
     s_.OutSizeMB = ok ? result::MeasureOutSizeMB(s_.RunOutputFile) : 0;
 }
 
@@ -368,6 +375,16 @@ OutputCheck ReadBackCheck() {
     };
 }
 
-RowEnd ReplaceCover(const RunContext& run, RunState& state, const OutputCheck& check) {
-    return CoverRow(run, state, check).Replace();
+OutputFinish CarryOverFinish() {
+    return [](const readback::Facts& source, const QString& output, const readback::Expectation& expect) {
+        const bool mp4 = source.mechanism == container::Mechanism::Mp4 ||
+                         source.mechanism == container::Mechanism::QuickTime;
+        // A join is the clip's and the film's, judged as such.
+        if (!mp4 || expect.joined) return true;
+        return mp4boxes::CarryOver(source.path, output, {expect.trimmed, source.mp4.moovFirst});
+    };
+}
+
+RowEnd ReplaceCover(const RunContext& run, RunState& state, const OutputFinish& finish, const OutputCheck& check) {
+    return CoverRow(run, state, finish, check).Replace();
 }

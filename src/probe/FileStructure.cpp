@@ -1,6 +1,8 @@
 #include "probe/FileStructure.h"
 #include "platform/FileOps.h"
 #include "probe/ContainerBytes.h"
+#include "probe/MatroskaMetadata.h"
+#include "probe/MovieBoxes.h"
 
 #include <QFile>
 
@@ -268,6 +270,7 @@ constexpr uint32_t kAttachedFile = 0x61A7;
 constexpr uint32_t kFileName = 0x466E;
 constexpr uint32_t kFileMime = 0x4660;
 constexpr uint32_t kFileData = 0x465C;
+constexpr uint32_t kFileUid = 0x46AE;
 constexpr uint32_t kTracks = 0x1654AE6B;
 constexpr uint32_t kTrackEntry = 0xAE;
 constexpr uint32_t kTrackType = 0x83;
@@ -300,6 +303,7 @@ std::vector<MatroskaAttachment> attachmentsIn(QFile& f, const Element& list) {
                 if (part.id == kFileName) a.name = utf8At(f, part);
                 if (part.id == kFileMime) a.mime = utf8At(f, part);
                 if (part.id == kFileData) a.dataOffset = part.payload, a.dataSize = part.size;
+                if (part.id == kFileUid) a.uid = unsignedAt(f, part);
                 p = part.end();
             }
             out.push_back(a);
@@ -571,6 +575,7 @@ Mp4Layout ReadMp4Layout(const QString& path) {
                 const QByteArray box = readAt(f, at, b.end - b.start);
                 if (box.isEmpty()) return out;
                 out.covers = coversIn(box);
+                out.metadata = movie::keptBoxes(box);
                 out.video = videoTrackIn(box);
                 movie = movieFactsIn(box, childrenOf(box, 8, box.size()), out);
                 movieRead = true;
@@ -607,18 +612,21 @@ MatroskaLayout ReadMatroskaLayout(const QString& path) {
     const long long end = segment.size < 0 ? size : qMin(segment.end(), size);
     long long at = segment.payload;
     bool filled = true;
+    MatroskaMetadataReader metadata;
     while (at < end) {
         Element e;
         if (!elementAt(f, at, e) || e.size < 0 || e.end() > end) {
             filled = false;
             break;
         }
+        metadata.Read(f, e);
         if (e.id == kAttachments) out.attachments = attachmentsIn(f, e);
         if (e.id == kTracks && !out.video.found) out.video = videoTrackIn(f, e);
         if (e.id == kInfo) dateIn(f, e, out);
         if (e.id == kChapters) out.chapters += chaptersIn(f, e);
         at = e.end();
     }
+    metadata.Into(out);
     out.complete = segment.size >= 0 && segment.end() == size && filled && at == end;
     return out;
 }
