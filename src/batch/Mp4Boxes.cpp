@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <vector>
@@ -330,6 +331,104 @@ bool copyRange(int in, long long at, long long n, int out) {
     return true;
 }
 
+
+// The encoder's file by its top-level boxes: where its movie box and its
+// first media box are.
+struct Layout {
+    const std::vector<Box>& top;
+    int moov, firstMedia;
+};
+
+// A movie box for media that moves as one to `mediaAt(movie size)`: its
+// size decides where the media lands, and where it lands the width of its
+// offsets; settled in a round or two.
+template <typename MediaAt>
+std::optional<QByteArray> settledMovie(const QByteArray& source, const QByteArray& movie, bool trimmed,
+                                       long long mediaWas, MediaAt mediaAt) {
+    long long shift = 0;
+    for (int round = 0; round < 4; ++round) {
+        const std::optional<QByteArray> m = MovieWith(source, movie, trimmed, shift);
+        if (!m || mediaWas < 0) return m;
+        const long long now = mediaAt(m->size()) - mediaWas;
+        if (now == shift) return m;
+        shift = now;
+    }
+    return std::nullopt;
+}
+
+// The movie box put in front of the media without moving it: the file
+// system inserts room at the file's start (whole blocks), which takes the
+// file type box, the movie box and a free box over what stood before the
+// media. False, the file as it was, where the file system cannot, or
+// anything but free boxes stood between the file type box and the media;
+// Failed once the file has changed.
+enum class Room { Untried, Made, Failed };
+
+Room roomInFront(int fd, const Layout& l, const QByteArray& source, const QByteArray& movie, const Carry& how,
+                 long long block) {
+    if (l.firstMedia < 0 || block <= 0) return Room::Untried;
+    const bool typed = l.top.front().type == "ftyp";
+    for (int i = typed ? 1 : 0; i < l.firstMedia; ++i)
+        if (l.top[i].type != "free" && l.top[i].type != "skip") return Room::Untried;
+    QByteArray head;
+    if (typed) {
+        head.resize(static_cast<int>(l.top.front().end));
+        if (::pread(fd, head.data(), head.size(), 0) != head.size()) return Room::Untried;
+    }
+    const long long mediaWas = l.top[l.firstMedia].start;
+    const auto room = [&](long long movieSize) {
+        const long long need = head.size() + movieSize + 8 - mediaWas;
+        return std::max(block, (need + block - 1) / block * block);
+    };
+    const std::optional<QByteArray> m =
+        settledMovie(source, movie, how.trimmed, mediaWas, [&](long long size) { return room(size) + mediaWas; });
+    if (!m) return Room::Untried;
+    const long long inserted = room(m->size());
+    if (::fallocate(fd, FALLOC_FL_INSERT_RANGE, 0, inserted) != 0) return Room::Untried;
+    QByteArray front = head + *m;
+    putBe32(front, static_cast<uint32_t>(inserted + mediaWas - front.size()));
+    front += "free";
+    const bool written = ::ftruncate(fd, l.top[l.moov].start + inserted) == 0 &&
+                         ::pwrite(fd, front.constData(), front.size(), 0) == front.size();
+    return written ? Room::Made : Room::Failed;
+}
+
+// The boxes copied into `to` in their new order: the movie box after the
+// file type box, or last.
+bool copyInOrder(int from, const Layout& l, const QByteArray& source, const QByteArray& movie, const Carry& how,
+                 int to) {
+    const std::vector<Box>& top = l.top;
+    std::vector<int> order;
+    for (int i = 0; i < static_cast<int>(top.size()); ++i)
+        if (i != l.moov) order.push_back(i);
+    const int at = how.movieFirst ? (top.front().type == "ftyp" ? 1 : 0) : static_cast<int>(order.size());
+    order.insert(order.begin() + at, l.moov);
+    const auto mediaAt = [&](long long movieSize) {
+        long long pos = 0;
+        for (const int i : order) {
+            if (i == l.firstMedia) break;
+            pos += i == l.moov ? movieSize : top[i].end - top[i].start;
+        }
+        return pos;
+    };
+    const std::optional<QByteArray> m = settledMovie(
+        source, movie, how.trimmed, l.firstMedia < 0 ? -1 : top[l.firstMedia].start, mediaAt);
+    if (!m) return false;
+    for (size_t k = 0; k < order.size(); ++k) {
+        const Box& b = top[order[k]];
+        if (order[k] == l.moov) {
+            if (!fileops::WriteAll(to, m->constData(), m->size())) return false;
+            continue;
+        }
+        // Neighbouring boxes go in one copy.
+        long long end = b.end;
+        while (k + 1 < order.size() && order[k + 1] != l.moov && top[order[k + 1]].start == end)
+            end = top[order[++k]].end;
+        if (!copyRange(from, b.start, end - b.start, to)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool CarryOver(const QString& source, const QString& output, const Carry& how) {
@@ -365,61 +464,48 @@ bool CarryOver(const QString& source, const QString& output, const Carry& how) {
     }
     if (firstMedia >= 0 && moov > firstMedia && moov < lastMedia) return false;
 
-    // The new order: the movie box after the file type box, or last.
-    std::vector<int> order;
-    for (int i = 0; i < static_cast<int>(top.size()); ++i)
-        if (i != moov) order.push_back(i);
-    const int at = how.movieFirst ? (top.front().type == "ftyp" ? 1 : 0) : static_cast<int>(order.size());
-    order.insert(order.begin() + at, moov);
-
-    // Where the media lands depends on the new movie box's size, which
-    // depends on its offsets' width: settled in a round or two.
-    std::optional<QByteArray> rebuilt;
-    long long shift = 0;
-    for (int round = 0;; ++round) {
-        rebuilt = MovieWith(sourceMovie, movie, how.trimmed, shift);
-        if (!rebuilt || round == 4) return false;
-        if (firstMedia < 0) break;
-        long long mediaAt = 0;
-        for (const int i : order) {
-            if (i == firstMedia) break;
-            mediaAt += i == moov ? rebuilt->size() : top[i].end - top[i].start;
-        }
-        if (mediaAt - top[firstMedia].start == shift) break;
-        shift = mediaAt - top[firstMedia].start;
-    }
+    f.close();
 
     // Under a work name until whole: the output's name never holds a file
     // that is neither the encoder's nor the finished one.
-    fileops::WorkFile work = fileops::CreateWorkFile(fileops::FolderOf(output));
+    const QString folder = fileops::FolderOf(output);
+    fileops::WorkFile work = fileops::CreateWorkFile(folder);
     if (work.fd < 0) return false;
-    Descriptor workFd(work.fd);
+    ::close(work.fd);
     const QByteArray workName = QFile::encodeName(work.path);
+    if (std::rename(name.constData(), workName.constData()) != 0) {
+        ::unlink(workName.constData());
+        return false;
+    }
+    const bool moovLast = moov == static_cast<int>(top.size()) - 1;
     bool ok = false;
-    if (moov == static_cast<int>(top.size()) - 1 && order.back() == moov) {
-        // Only the movie box at the end changes: the encoder's file is
-        // finished where it lies, once it has left the output's name.
-        ok = std::rename(name.constData(), workName.constData()) == 0 &&
-             ::lseek(out.fd, top[moov].start, SEEK_SET) == top[moov].start &&
+    QByteArray finished = workName;
+    if (!how.movieFirst && moovLast) {
+        // Only the movie box at the end changes: finished where it lies.
+        const std::optional<QByteArray> rebuilt = MovieWith(sourceMovie, movie, how.trimmed, 0);
+        ok = rebuilt && ::lseek(out.fd, top[moov].start, SEEK_SET) == top[moov].start &&
              fileops::WriteAll(out.fd, rebuilt->constData(), rebuilt->size()) &&
              ::ftruncate(out.fd, top[moov].start + rebuilt->size()) == 0;
     } else {
-        ok = ::fchmod(work.fd, st.st_mode & 07777) == 0;
-        for (size_t k = 0; ok && k < order.size(); ++k) {
-            const Box& b = top[order[k]];
-            if (order[k] == moov) {
-                ok = fileops::WriteAll(work.fd, rebuilt->constData(), rebuilt->size());
-                continue;
+        const Layout layout{top, moov, firstMedia};
+        const Room room = how.movieFirst && moovLast
+                              ? roomInFront(out.fd, layout, sourceMovie, movie, how, st.st_blksize)
+                              : Room::Untried;
+        ok = room == Room::Made;
+        if (room == Room::Untried) {
+            // A new file with the boxes in their new order.
+            fileops::WorkFile copy = fileops::CreateWorkFile(folder);
+            Descriptor copyFd(copy.fd);
+            if (copy.fd >= 0) {
+                finished = QFile::encodeName(copy.path);
+                ok = ::fchmod(copy.fd, st.st_mode & 07777) == 0 &&
+                     copyInOrder(out.fd, layout, sourceMovie, movie, how, copy.fd);
             }
-            // Neighbouring boxes go in one copy.
-            long long end = b.end;
-            while (k + 1 < order.size() && order[k + 1] != moov && top[order[k + 1]].start == end)
-                end = top[order[++k]].end;
-            ok = copyRange(out.fd, b.start, end - b.start, work.fd);
         }
     }
-    if (ok) ok = std::rename(workName.constData(), name.constData()) == 0;
-    if (!ok) ::unlink(workName.constData());
+    if (ok) ok = std::rename(finished.constData(), name.constData()) == 0;
+    if (finished != workName) ::unlink(workName.constData());
+    if (!ok) ::unlink(finished.constData());
     return ok;
 }
 
