@@ -6,6 +6,8 @@
 #include "support/Printing.h"
 
 #include "batch/Containers.h"
+#include "batch/Mp4Boxes.h"
+#include "probe/MovieBoxes.h"
 #include "support/CameraBoxes.h"
 
 #include <QImage>
@@ -709,4 +711,45 @@ TEST(Containers, MatroskaTracksKeepTheirFlagsAndTheFileItsTitleAndTags) {
         if (pass != "other") EXPECT_TRUE(now == kept) << Shown(now) << "\n" << Shown(kept);
         EXPECT_EQ(coversOf(p, true), 1);
     }
+}
+
+TEST(Containers, TheRebuiltMovieBoxHoldsTheSourcesBoxesAndItsOwnMovedOffsets) {
+    using media::Box;
+    const QByteArray zero4(4, '\0');
+    const auto be32 = [](uint32_t v) { return QByteArray(1, char(v >> 24)) + char(v >> 16) + char(v >> 8) + char(v); };
+    const auto hdlr = [&](const char* kind) { return Box("hdlr", zero4 + zero4 + kind + QByteArray(13, '\0')); };
+    const auto track = [&](const QByteArray& offsets, int count, const QByteArray& udta) {
+        const QByteArray stbl = Box("stbl", Box("stco", zero4 + be32(count) + offsets));
+        return Box("trak", Box("tkhd", QByteArray(24, '\0')) +
+                               Box("mdia", hdlr("soun") + Box("minf", Box("smhd", QByteArray(8, '\0')) + stbl)) + udta);
+    };
+    const auto cover = [&](const QByteArray& picture) { return Box("covr", Box("data", be32(14) + zero4 + picture)); };
+    const auto meta = [&](const QByteArray& items) {
+        return Box("meta", zero4 + hdlr("mdir") + Box("ilst", items));
+    };
+    const QByteArray name = Box("udta", Box("name", "Commentary"));
+    const QByteArray title = Box("\xa9nam", Box("data", be32(1) + zero4 + "Lied"));
+    const QByteArray source = Box("moov", Box("mvhd", QByteArray(100, '\0')) + track(be32(48), 1, name) +
+                                              Box("udta", Box("FIRM", "HD9") + meta(title + cover("old")) +
+                                                              Box("HMMT", QByteArray(8, '\1'))) +
+                                              media::QuickTimeKeys({{"com.apple.quicktime.make", "Apple"}}));
+    // The encoder's: its own tags, a loci box, offsets close to 4 GiB.
+    const QByteArray output =
+        Box("moov", Box("mvhd", QByteArray(100, '\0')) + track(be32(40) + be32(0xFFFFF000u), 2, QByteArray()) +
+                        Box("udta", meta(Box("\xa9too", Box("data", be32(1) + zero4 + "Lavf")) + cover("new")) +
+                                        Box("loci", QByteArray(20, '\0'))));
+
+    const std::optional<QByteArray> moved = mp4boxes::MovieWith(source, output, false, 0x2000);
+    ASSERT_TRUE(moved.has_value());
+    probe::movie::Kept want = probe::movie::keptBoxes(source);
+    EXPECT_EQ(probe::movie::keptBoxes(*moved), want);
+    EXPECT_TRUE(moved->contains(cover("new")));
+    EXPECT_FALSE(moved->contains("old") || moved->contains("loci") || moved->contains("Lavf"));
+    // The table no longer fits 32 bits.
+    const int co64 = moved->indexOf("co64");
+    ASSERT_GT(co64, 0);
+    EXPECT_EQ(moved->mid(co64 + 8, 20), be32(2) + zero4 + be32(0x2028) + be32(1) + be32(0x1000));
+    // Offsets that would fall before the file's start, and no cover to put in.
+    EXPECT_FALSE(mp4boxes::MovieWith(source, output, false, -41).has_value());
+    EXPECT_FALSE(mp4boxes::MovieWith(source, Box("moov", Box("mvhd", QByteArray(100, '\0'))), false, 0).has_value());
 }
