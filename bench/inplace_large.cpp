@@ -136,8 +136,8 @@ int main(int argc, char** argv) {
                   [](const Round& a, const Round& b) { return a.program / a.plain < b.program / b.plain; });
         const Round& m = all[all.size() / 2];
         std::printf("in place, one 190 MB video, median of %d rounds\n", rounds);
-        std::printf("  program's row   %.3f s\n", m.program);
-        std::printf("  ffmpeg && mv    %.3f s\n", m.plain);
+        std::printf("  program's row    %.3f s\n", m.program);
+        std::printf("  ffmpeg, sync, mv %.3f s\n", m.plain);
         std::printf("  ratio           %.3f  (target <= 1.15)\n", m.program / m.plain);
         std::printf("  ratio spread    %.3f .. %.3f\n", all.front().program / all.front().plain,
                     all.back().program / all.back().plain);

@@ -203,8 +203,18 @@ std::optional<QByteArray> MovieWith(const QByteArray& source, const QByteArray& 
     const Box* udtaMeta = nullptr;
     std::vector<Box> udtaKids;
     if (srcUdta) {
+        // Of several meta boxes, the one with the cover, else the one with
+        // an item list.
         udtaKids = childrenOf(source, srcUdta->payload, srcUdta->end);
-        udtaMeta = find(udtaKids, "meta");
+        for (const Box& k : udtaKids) {
+            if (k.type != "meta") continue;
+            const auto ilst = [&](const Box& m) {
+                return find(childrenOf(source, probe::movie::metaChildren(source, m), m.end), "ilst") != nullptr;
+            };
+            if (!udtaMeta || (holdsCover(source, k) && !holdsCover(source, *udtaMeta)) ||
+                (ilst(k) && !ilst(*udtaMeta) && !holdsCover(source, *udtaMeta)))
+                udtaMeta = &k;
+        }
     }
     const bool inMovieMeta = srcMeta && holdsCover(source, *srcMeta) && !(udtaMeta && holdsCover(source, *udtaMeta));
 
