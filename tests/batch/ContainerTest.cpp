@@ -753,3 +753,49 @@ TEST(Containers, TheRebuiltMovieBoxHoldsTheSourcesBoxesAndItsOwnMovedOffsets) {
     EXPECT_FALSE(mp4boxes::MovieWith(source, output, false, -41).has_value());
     EXPECT_FALSE(mp4boxes::MovieWith(source, Box("moov", Box("mvhd", QByteArray(100, '\0'))), false, 0).has_value());
 }
+
+TEST(Containers, ACutFilmKeepsItsCameraBoxesAndGetsItsChaptersFitted) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
+    ASSERT_TRUE(WriteBytes(w.Path("chapters.txt"), ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\n"
+                                                   "title=Anfang\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\n"
+                                                   "END=2000\ntitle=Ende\n"));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + kAudio +
+                              QStringList{"-f", "ffmetadata", "-i", w.Path("chapters.txt"), "-map", "0", "-map", "1",
+                                          "-map_chapters", "2", "-c:v", "libx264", "-preset", "ultrafast", "-g", "5",
+                                          "-c:a", "aac", "-shortest", w.Path("cut.mp4")}));
+    media::MovieExtras camera;
+    camera.udta = media::Box("FIRM", "HD9.01") + media::QtText("\xa9xyz", "+52.5200+013.4050/");
+    ASSERT_TRUE(media::AddMovieBoxes(w.Path("cut.mp4"), camera));
+    QByteArrayList kept;
+    for (const QByteArray& b : media::MovieMetadata(w.Path("cut.mp4")))
+        if (!b.contains("chpl")) kept << b;
+    w.AddVideo("cut.mp4", w.Path("cover.png"));
+    w.form().ChCutTime->setChecked(true);
+    w.form().TTimeCut->setText("0.5,0");
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    QByteArrayList now;
+    for (const QByteArray& b : media::MovieMetadata(w.Path("cut.mp4")))
+        if (!b.contains("chpl")) now << b;
+    EXPECT_EQ(now, kept);
+    // The second chapter starts half a second earlier, in both of the
+    // writer's chapter forms.
+    const QJsonArray chapters =
+        JsonOf(Ffprobe(), {"-v", "error", "-print_format", "json", "-show_chapters", w.Path("cut.mp4")})
+            .value("chapters").toArray();
+    ASSERT_EQ(chapters.size(), 2);
+    EXPECT_NEAR(chapters.at(1).toObject().value("start_time").toString().toDouble(), 0.5, 0.05);
+    QByteArray chpl;
+    for (const QByteArray& b : media::MovieMetadata(w.Path("cut.mp4")))
+        if (b.mid(9, 4) == "chpl") chpl = b.mid(5);
+    // Version 1: four more bytes, the count, then each start (in 100 ns) and
+    // title.
+    ASSERT_GT(chpl.size(), 26);
+    const int second = 26 + static_cast<unsigned char>(chpl[25]);
+    ASSERT_GT(chpl.size(), second + 8);
+    long long start = 0;
+    for (int i = 0; i < 8; ++i) start = start << 8 | static_cast<unsigned char>(chpl[second + i]);
+    EXPECT_NEAR(start / 1e7, 0.5, 0.05);
+}
