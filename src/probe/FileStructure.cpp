@@ -270,7 +270,6 @@ constexpr uint32_t kAttachedFile = 0x61A7;
 constexpr uint32_t kFileName = 0x466E;
 constexpr uint32_t kFileMime = 0x4660;
 constexpr uint32_t kFileData = 0x465C;
-constexpr uint32_t kFileUid = 0x46AE;
 constexpr uint32_t kTracks = 0x1654AE6B;
 constexpr uint32_t kTrackEntry = 0xAE;
 constexpr uint32_t kTrackType = 0x83;
@@ -303,7 +302,6 @@ std::vector<MatroskaAttachment> attachmentsIn(QFile& f, const Element& list) {
                 if (part.id == kFileName) a.name = utf8At(f, part);
                 if (part.id == kFileMime) a.mime = utf8At(f, part);
                 if (part.id == kFileData) a.dataOffset = part.payload, a.dataSize = part.size;
-                if (part.id == kFileUid) a.uid = unsignedAt(f, part);
                 p = part.end();
             }
             out.push_back(a);

@@ -57,7 +57,6 @@ struct MatroskaAttachment {
     QString mime;
     long long dataOffset = 0;  // the file's bytes inside the container
     long long dataSize = 0;
-    uint64_t uid = 0;
 };
 
 // A track as its entry states it, each flag at its default where the entry
