@@ -209,7 +209,7 @@ bool BatchRun::RunRows() {
         }
 
         if (mode != FrameToPicture && fileops::IsOrdinaryFile(s_.CoverFile)) {
-            const RowEnd end = ReplaceCover(run_, s_, check_);
+            const RowEnd end = ReplaceCover(run_, s_, finish_, check_);
             if (end == RowEnd::WindowClosed || f_.IsClosed()) return false;
             if (end == RowEnd::EndLoop) break;
             if (end == RowEnd::CropRefused) continue;

@@ -41,6 +41,8 @@ public:
 
     using OutputCheck = ::OutputCheck;
     void SetOutputCheck(OutputCheck check) { check_ = std::move(check); }
+    // Empty: the encoder's file is read back as it is.
+    void SetOutputFinish(OutputFinish finish) { finish_ = std::move(finish); }
     // Whether the media library is there and reads; asked only when the first
     // row has no picture height.
     void SetLibraryCheck(std::function<bool()> check) { libraryWorks_ = std::move(check); }
@@ -66,6 +68,7 @@ private:
     RunLock lock_;
     RunSources sources_;
     RunContext run_;
+    OutputFinish finish_ = CarryOverFinish();
     OutputCheck check_ = ReadBackCheck();
     std::function<bool()> libraryWorks_;
 };

@@ -50,6 +50,24 @@ TailText TailFor(bool saveAs, bool hardware, Which which) {
 
 }  // namespace
 
+std::vector<std::pair<QString, QString>> Dispositions(const std::vector<probe::MatroskaTrack>& tracks) {
+    std::vector<std::pair<QString, QString>> out;
+    for (const probe::MatroskaTrack& t : tracks) {
+        if (!t.key.startsWith('v') && !t.key.startsWith('a') && !t.key.startsWith('s')) continue;
+        QStringList flags;
+        const std::pair<bool, const char*> named[] = {
+            {t.isDefault, "default"},          {t.forced, "forced"},
+            {t.hearingImpaired, "hearing_impaired"}, {t.visualImpaired, "visual_impaired"},
+            {t.textDescriptions, "descriptions"}, {t.commentary, "comment"},
+            {t.original == 1, "original"},     {t.original == 0, "dub"},
+        };
+        for (const auto& [on, name] : named)
+            if (on) flags << QLatin1String(name);
+        out.emplace_back(t.key.left(1) + ":" + t.key.mid(1), flags.isEmpty() ? QStringLiteral("0") : flags.join('+'));
+    }
+    return out;
+}
+
 bool UsesHardwareSet(bool chOther, bool canAcc, bool chSpeed) { return chOther && (canAcc || chSpeed); }
 
 QString Tail(const Inputs& in, Which which) {
@@ -70,7 +88,7 @@ QString Tail(const Inputs& in, Which which) {
     // leaves out. A timecode stated for the whole file would give the cover a
     // timecode track of its own; the video's is kept.
     tail += KeepMetadata + QStringLiteral("-metadata timecode= ");
-    if (in.faststart) tail += QStringLiteral("-movflags +faststart ");
+    if (!in.writeChapters) tail += QStringLiteral("-map_chapters -1 ");
     // The QuickTime writer drops attached pictures; the MP4 writer keeps them.
     if (in.mechanism == container::Mechanism::QuickTime) tail += QStringLiteral("-f mp4 -brand \"qt  \" ");
     return tail;
@@ -89,6 +107,8 @@ EncoderCommand MatroskaTail(const Inputs& in, Which which) {
           QStringLiteral(" -map 0:t? "));
     for (const QString& name : in.dropAttachments)
         c.Add(QStringLiteral("-map -0:t:m:filename:")).AddPath(name).Add(QStringLiteral(" "));
+    for (const auto& [stream, flags] : in.dispositions)
+        c.Add(QStringLiteral("-disposition:%1 %2 ").arg(stream, flags));
     const auto attach = [&c](const QString& file, const QString& name, const QString& mime) {
         const QString match = QStringLiteral(" -metadata:s:t:m:filename:");
         c.Add(QStringLiteral(" -attach ")).AddPath(file);

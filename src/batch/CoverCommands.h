@@ -9,8 +9,10 @@
 // (Containers.h says which file gets which).
 #include "batch/Containers.h"
 #include "encoder/EncoderCommand.h"
+#include "probe/FileStructure.h"
 
 #include <QString>
+#include <utility>
 #include <vector>
 
 namespace covercmd {
@@ -52,10 +54,17 @@ struct Inputs {
 
     // MP4 and QuickTime: the source's streams to leave out by index (its
     // chapter text tracks and timecode tracks, which the writer makes anew
-    // from the chapters and from the video's timecode), and whether its movie
-    // box lay before its media.
+    // from the chapters and from the video's timecode), and whether the
+    // writer makes chapters: not where the source has none that the layout
+    // reads (the demuxer also takes a camera's highlight marks for chapters),
+    // nor where its chapter list is carried over as it was (Mp4Boxes.h).
     std::vector<int> dropStreams;
-    bool faststart = false;
+    bool writeChapters = true;
+
+    // Matroska: each track's flags, as "-disposition" takes them, by the
+    // output stream's specifier ("a:1", "0"): with none given the command
+    // line would mark the first track of each kind default.
+    std::vector<std::pair<QString, QString>> dispositions;
 
     // MP3: what the source had and keeps.
     bool keepId3v1 = false;
@@ -69,6 +78,10 @@ struct Commands {
     EncoderCommand first;  // what the first attempt runs
     bool firstIsCuvid = false;
 };
+
+// The flags of the source's video, audio and subtitle tracks for
+// Inputs::dispositions.
+std::vector<std::pair<QString, QString>> Dispositions(const std::vector<probe::MatroskaTrack>& tracks);
 
 // The hardware set serves rows that re-encode (ChOther) when a decoder worked
 // before (CanAcc) or the user asks for one (ChSpeed).

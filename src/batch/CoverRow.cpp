@@ -4,6 +4,7 @@
 #include "batch/Containers.h"
 #include "batch/CoverCommands.h"
 #include "batch/Mp3Tags.h"
+#include "batch/Mp4Boxes.h"
 #include "batch/OpeningClip.h"
 #include "batch/OutputNaming.h"
 #include "batch/ResultCheck.h"
@@ -43,7 +44,8 @@ double frameSeconds(const QString& file) {
 // its output is read back against.
 class CoverRow {
 public:
-    CoverRow(const RunContext& run, RunState& state, const OutputCheck& check) : run_(run), s_(state), check_(check) {}
+    CoverRow(const RunContext& run, RunState& state, const OutputFinish& finish, const OutputCheck& check)
+        : run_(run), s_(state), finish_(finish), check_(check) {}
     RowEnd Replace();
 
 private:
@@ -62,6 +64,7 @@ private:
 
     const RunContext& run_;
     RunState& s_;
+    const OutputFinish& finish_;
     const OutputCheck& check_;
     // The source as read before the first attempt, and what the output must
     // be to count.
@@ -198,13 +201,16 @@ void CoverRow::PrepareContainer(covercmd::Inputs& in) {
         for (const probe::MatroskaAttachment& a : source_.matroska.attachments)
             if (container::IsCoverAttachmentName(a.name)) in.dropAttachments << a.name;
         in.reattach = extractPictures(s_.SourceFile, source_.matroska, run_.options.programFolder);
+        in.dispositions = covercmd::Dispositions(source_.matroska.tracks);
         break;
     case container::Mechanism::Mp4:
     case container::Mechanism::QuickTime:
         in.dropStreams = source_.mp4.chapterTracks;
         in.dropStreams.insert(in.dropStreams.end(), source_.mp4.timecodeTracks.begin(),
                               source_.mp4.timecodeTracks.end());
-        in.faststart = source_.mp4.moovFirst;
+        // A Nero chapter list alone is carried over as it was, unless a cut
+        // asks the writer to fit it.
+        in.writeChapters = source_.mp4.chapters > 0 && (!source_.mp4.chapterTracks.empty() || run_.options.cutTime);
         break;
     case container::Mechanism::Mp3:
         in.keepId3v1 = source_.mp3.id3v1;
@@ -220,10 +226,9 @@ void CoverRow::JudgeOutput(bool encoderSucceeded) {
     const double size = result::MeasureOutSizeMB(s_.RunOutputFile);
     s_.LastRunOk = encoderSucceeded;
     bool ok = result::AttemptSucceeded(size, encoderSucceeded);
-    // An MP3 is put together anew around the cover the encoder wrote: the
-    // source's own tag and bytes, or the encoder's audio when trimmed.
-    if (ok && source_.mechanism == container::Mechanism::Mp3 && !expect_.joined)
-        ok = mp3tags::CarryOver(source_.path, source_.mp3, s_.RunOutputFile, expect_.trimmed);
+    // The file is put together anew before it is read back: an MP3 around
+    // its source's tag and bytes, an MP4 with its source's boxes.
+    if (ok && finish_) ok = finish_(source_, s_.RunOutputFile, expect_);
     if (ok) ok = check_(source_, s_.RunOutputFile, expect_);
     s_.OutSizeMB = ok ? result::MeasureOutSizeMB(s_.RunOutputFile) : 0;
 }
@@ -396,6 +401,22 @@ OutputCheck ReadBackCheck() {
     };
 }
 
-RowEnd ReplaceCover(const RunContext& run, RunState& state, const OutputCheck& check) {
-    return CoverRow(run, state, check).Replace();
+OutputFinish CarryOverFinish() {
+    return [](const readback::Facts& source, const QString& output, const readback::Expectation& expect) {
+        // A join is the clip's and the film's, judged as such.
+        if (expect.joined) return true;
+        switch (source.mechanism) {
+        case container::Mechanism::Mp3:
+            return mp3tags::CarryOver(source.path, source.mp3, output, expect.trimmed);
+        case container::Mechanism::Mp4:
+        case container::Mechanism::QuickTime:
+            return mp4boxes::CarryOver(source.path, output, {expect.trimmed, source.mp4.moovFirst});
+        default:
+            return true;
+        }
+    };
+}
+
+RowEnd ReplaceCover(const RunContext& run, RunState& state, const OutputFinish& finish, const OutputCheck& check) {
+    return CoverRow(run, state, finish, check).Replace();
 }

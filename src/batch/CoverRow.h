@@ -25,4 +25,12 @@ using OutputCheck = std::function<bool(const readback::Facts& source, const QStr
                                        const readback::Expectation& expect)>;
 OutputCheck ReadBackCheck();
 
-RowEnd ReplaceCover(const RunContext& run, RunState& state, const OutputCheck& check);
+// What is put into a written file after the encoder's run and before it is
+// read back: an MP3's source tag and bytes around the new cover (Mp3Tags.h),
+// an MP4's metadata boxes from its source (Mp4Boxes.h). False fails the
+// attempt. A stand-in encoder's files are left as they are.
+using OutputFinish = std::function<bool(const readback::Facts& source, const QString& output,
+                                        const readback::Expectation& expect)>;
+OutputFinish CarryOverFinish();
+
+RowEnd ReplaceCover(const RunContext& run, RunState& state, const OutputFinish& finish, const OutputCheck& check);

@@ -164,6 +164,55 @@ bool keepsDateAndChapters(const Facts& s, const Facts& o, bool trimmed) {
     return true;
 }
 
+// What a user keeps about a file besides its streams. MP4 and QuickTime:
+// the metadata boxes as bytes (a cut leaves the chapter list to the writer).
+// Matroska: each track's flags, language and name, the segment's title and
+// every tag but those the writer states itself (its name, each track's
+// length) and those aimed at the cover or, after a cut, at chapters.
+bool keepsMetadata(const Facts& s, const Facts& o, bool trimmed) {
+    switch (o.mechanism) {
+    case Mechanism::Mp4:
+    case Mechanism::QuickTime: {
+        const auto kept = [trimmed](probe::Mp4Layout m) {
+            if (trimmed)
+                m.metadata.erase(std::remove_if(m.metadata.begin(), m.metadata.end(),
+                                                [](const auto& b) { return b.first == "udta/chpl"; }),
+                                 m.metadata.end());
+            return m.metadata;
+        };
+        return kept(s.mp4) == kept(o.mp4);
+    }
+    case Mechanism::Matroska: {
+        const auto tracks = [](const probe::MatroskaLayout& m) {
+            std::vector<std::tuple<QString, int, bool, bool, bool, bool, bool, bool, bool, int, QString, QString>> t;
+            for (const probe::MatroskaTrack& k : m.tracks)
+                t.emplace_back(k.key, k.type, k.enabled, k.isDefault, k.forced, k.hearingImpaired, k.visualImpaired,
+                               k.textDescriptions, k.commentary, k.original, k.language, k.name);
+            std::sort(t.begin(), t.end());
+            return t;
+        };
+        const auto tags = [trimmed](const probe::MatroskaLayout& m) {
+            QStringList kept;
+            for (const QString& tag : m.tags) {
+                const QStringList f = tag.split(QChar(0x1F));
+                if (f.size() < 2 || f[1] == "ENCODER" || (f[0].startsWith("track ") && f[1] == "DURATION") ||
+                    (trimmed && f[0].startsWith("chapter ")) ||
+                    (f[0].startsWith("attachment ") && container::IsCoverAttachmentName(f[0].mid(11))))
+                    continue;
+                kept << tag;
+            }
+            kept.sort();
+            return kept;
+        };
+        return tracks(s.matroska) == tracks(o.matroska) && s.matroska.hasTitle == o.matroska.hasTitle &&
+               s.matroska.title == o.matroska.title && tags(s.matroska) == tags(o.matroska);
+    }
+    default:
+        break;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool Judge(const Facts& source, const Facts& output, const Expectation& expect) {
@@ -193,6 +242,7 @@ bool Judge(const Facts& source, const Facts& output, const Expectation& expect) 
     if (output.mechanism == Mechanism::Matroska && keptAttachments(source.matroska) != keptAttachments(output.matroska))
         return false;
     if (!expect.joined && !keepsDateAndChapters(source, output, expect.trimmed)) return false;
+    if (!expect.joined && !keepsMetadata(source, output, expect.trimmed)) return false;
 
     if (expect.joined) {
         // Without a length to hold it to, a join proves nothing.

@@ -11,7 +11,9 @@
 // frame reader, its cover holds the chosen picture, and it keeps every byte
 // after its ID3v2 tag; trimmed, the tags at its end. An MP4, QuickTime or
 // Matroska result also keeps the source's creation time, its chapters (unless
-// trimmed) and its pictures and attachments other than the cover.
+// trimmed) and its pictures and attachments other than the cover; an MP4's
+// metadata boxes as bytes (MovieBoxes.h); a Matroska file's track flags,
+// languages and names, its title and its tags.
 //
 //   const readback::Facts source = readback::Read(sourcePath, mechanism);
 //   ... the encoder writes output ...

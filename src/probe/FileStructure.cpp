@@ -1,6 +1,8 @@
 #include "probe/FileStructure.h"
 #include "platform/FileOps.h"
 #include "probe/ContainerBytes.h"
+#include "probe/MatroskaMetadata.h"
+#include "probe/MovieBoxes.h"
 
 #include <QFile>
 
@@ -561,6 +563,7 @@ Mp4Layout ReadMp4Layout(const QString& path) {
                 const QByteArray box = readAt(f, at, b.end - b.start);
                 if (box.isEmpty()) return out;
                 out.covers = coversIn(box);
+                out.metadata = movie::keptBoxes(box);
                 out.video = videoTrackIn(box);
                 movie = movieFactsIn(box, childrenOf(box, 8, box.size()), out);
                 movieRead = true;
@@ -597,18 +600,21 @@ MatroskaLayout ReadMatroskaLayout(const QString& path) {
     const long long end = segment.size < 0 ? size : qMin(segment.end(), size);
     long long at = segment.payload;
     bool filled = true;
+    MatroskaMetadataReader metadata;
     while (at < end) {
         Element e;
         if (!elementAt(f, at, e) || e.size < 0 || e.end() > end) {
             filled = false;
             break;
         }
+        metadata.Read(f, e);
         if (e.id == kAttachments) out.attachments = attachmentsIn(f, e);
         if (e.id == kTracks && !out.video.found) out.video = videoTrackIn(f, e);
         if (e.id == kInfo) dateIn(f, e, out);
         if (e.id == kChapters) out.chapters += chaptersIn(f, e);
         at = e.end();
     }
+    metadata.Into(out);
     out.complete = segment.size >= 0 && segment.end() == size && filled && at == end;
     return out;
 }

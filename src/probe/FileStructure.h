@@ -11,7 +11,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace probe {
@@ -46,6 +48,9 @@ struct Mp4Layout {
     // index): the chapter text tracks, and the timecode tracks.
     std::vector<int> chapterTracks;
     std::vector<int> timecodeTracks;
+    // The metadata boxes a replacement keeps as they were, the cover items
+    // left out: place and bytes, in file order (MovieBoxes.h).
+    std::vector<std::pair<QByteArray, QByteArray>> metadata;
 };
 Mp4Layout ReadMp4Layout(const QString& path);
 
@@ -54,6 +59,21 @@ struct MatroskaAttachment {
     QString mime;
     long long dataOffset = 0;  // the file's bytes inside the container
     long long dataSize = 0;
+};
+
+// A track as its entry states it, each flag at its default where the entry
+// leaves it out.
+struct MatroskaTrack {
+    int type = 0;  // 1 video, 2 audio, 17 subtitles...
+    uint64_t uid = 0;
+    // Its kind as the demuxer maps it and its place among the tracks of that
+    // kind ("v0", "a1", "s0"): the same track in a result the encoder wrote.
+    QString key;
+    bool enabled = true, isDefault = true, forced = false;
+    bool hearingImpaired = false, visualImpaired = false, textDescriptions = false, commentary = false;
+    int original = -1;  // FlagOriginal; -1 when not stated
+    QString language = QStringLiteral("eng");
+    QString name;
 };
 
 // Matroska: the segment's stated size and its top-level elements.
@@ -69,6 +89,15 @@ struct MatroskaLayout {
     long long date = 0;
     // Chapter atoms of every edition, nested ones included.
     int chapters = 0;
+    std::vector<MatroskaTrack> tracks;
+    // The segment's title.
+    bool hasTitle = false;
+    QString title;
+    // Every simple tag as one text: what it is aimed at ("level 50" and the
+    // target type's name for the file, "track a1", "chapter 2", "edition 0",
+    // "attachment font.ttf"), its name (a nested tag's with its parents'),
+    // language, default flag and value, in file order (MatroskaMetadata.h).
+    QStringList tags;
 };
 MatroskaLayout ReadMatroskaLayout(const QString& path);
 

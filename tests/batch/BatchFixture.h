@@ -197,11 +197,13 @@ struct BatchWindow {
         }
         loaded = fx.Load(s);
         // No reader knows the stand-in's files: it counts what it wrote.
-        if (loaded && !real)
+        if (loaded && !real) {
+            form().batch->SetOutputFinish({});
             form().batch->SetOutputCheck([](const readback::Facts&, const QString& output, const readback::Expectation&) {
                 QFile f(output);
                 return f.open(QIODevice::ReadOnly) && f.readAll().count('o') == f.size();
             });
+        }
         if (loaded) {
             form().CmbSize->SetListIndex(0);  // keep the size unless a test asks
             form().LDir->setText(work.path() + "/out/");

@@ -6,6 +6,9 @@
 #include "support/Printing.h"
 
 #include "batch/Containers.h"
+#include "batch/Mp4Boxes.h"
+#include "probe/MovieBoxes.h"
+#include "support/CameraBoxes.h"
 
 #include <QImage>
 #include <QJsonDocument>
@@ -183,7 +186,8 @@ QJsonObject MkvmergeView(const QString& path) {
     for (const auto& t : all.value("tracks").toArray()) {
         const QJsonObject p = t.toObject().value("properties").toObject();
         QJsonObject kept;
-        for (const char* k : {"language", "track_name", "default_track", "forced_track", "enabled_track", "codec_id"})
+        for (const char* k : {"language", "track_name", "default_track", "forced_track", "enabled_track", "codec_id",
+                              "flag_hearing_impaired", "flag_visual_impaired", "flag_original", "flag_commentary"})
             kept.insert(k, p.value(k));
         tracks.append(QJsonObject{{"type", t.toObject().value("type")}, {"properties", kept}});
     }
@@ -529,7 +533,22 @@ TEST(Containers, WhatTheEncoderCannotWriteBackLeavesTheFileAlone) {
                                           "attached_pic", "-disposition:1", "attached_pic", "-shortest",
                                           w.Path("pictures.mp4")}));
     ASSERT_EQ(media::CountAttachedPictures(w.Path("pictures.mp4")), 2);
-    const QStringList files{"nested.mkv", "pictures.mp4"};
+    // A title that differs from the TITLE tag, which the encoder makes the
+    // title; an album's tags, which it moves to the file's level.
+    ASSERT_TRUE(media::Ffmpeg(kAudio + QStringList{"-c:a", "libvorbis", make + "/plain.mka"}));
+    ASSERT_TRUE(WriteBytes(make + "/title.xml", "<?xml version=\"1.0\"?>\n<Tags><Tag><Targets></Targets><Simple>"
+                                                "<Name>TITLE</Name><String>Tag Titel</String></Simple></Tag></Tags>\n"));
+    ASSERT_TRUE(WriteBytes(make + "/album.xml", "<?xml version=\"1.0\"?>\n<Tags><Tag><Targets><TargetTypeValue>70"
+                                                "</TargetTypeValue></Targets><Simple><Name>ALBUM</Name><String>Platte"
+                                                "</String></Simple></Tag></Tags>\n"));
+    for (const auto& [file, tags] : {std::pair<QString, QString>{"titled.mka", "title.xml"}, {"album.mka", "album.xml"}}) {
+        QProcess p;
+        p.start("mkvmerge", {"-q", "-o", w.Path(file), "--title", "Segment Titel", "--global-tags", make + "/" + tags,
+                             make + "/plain.mka"});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        ASSERT_EQ(p.exitCode(), 0);
+    }
+    const QStringList files{"nested.mkv", "pictures.mp4", "titled.mka", "album.mka"};
     std::map<QString, QString> sums;
     for (const QString& f : files) {
         sums[f] = media::Checksum(w.Path(f));
@@ -541,4 +560,242 @@ TEST(Containers, WhatTheEncoderCannotWriteBackLeavesTheFileAlone) {
         EXPECT_EQ(w.Status(row), "更换失败");
         EXPECT_EQ(media::Checksum(w.Path(files[row - 1])), sums[files[row - 1]]);
     }
+}
+
+TEST(Containers, WhatPhonesCamerasAndTaggersWriteIntoMovieBoxesStaysAsBytes) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
+    const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest"};
+    const QStringList av = kVideo + kAudio;
+    // Written web-ready with room after the movie box for what is added.
+    const QStringList fast{"-moov_size", "60000"};
+    using media::Box;
+    using media::QtText;
+
+    // A phone's QuickTime keys.
+    ASSERT_TRUE(media::Ffmpeg(av + h264 + QStringList{"-metadata", "creation_time=2023-05-06T05:08:09Z",
+                                                      w.Path("phone.mov")}));
+    media::MovieExtras phone;
+    phone.meta = media::QuickTimeKeys({{"com.apple.quicktime.location.ISO6709", "+52.5200+013.4050+034.000/"},
+                                       {"com.apple.quicktime.make", "Apple"},
+                                       {"com.apple.quicktime.model", "iPhone 12"},
+                                       {"com.apple.quicktime.software", "16.5"},
+                                       {"com.apple.quicktime.creationdate", "2023-05-06T07:08:09+0200"}});
+    ASSERT_TRUE(media::AddMovieBoxes(w.Path("phone.mov"), phone));
+    // An action camera's boxes with highlight marks, web-ready.
+    ASSERT_TRUE(media::Ffmpeg(av + h264 + fast + QStringList{w.Path("action.mp4")}));
+    media::MovieExtras action;
+    action.udta = Box("FIRM", "HD9.01.01.60.00") + Box("LENS", "LAJ8052417600401") +
+                  Box("CAME", QByteArray(16, '\x5a')) + Box("MUID", QByteArray(32, '\x11')) +
+                  Box("HMMT", QByteArray("\0\0\0\x02\0\0\x01\xf4\0\0\x05\xdc", 12));
+    ASSERT_TRUE(media::AddMovieBoxes(w.Path("action.mp4"), action));
+    // A phone's location and an older camera's make and model, no marks.
+    ASSERT_TRUE(media::Ffmpeg(av + h264 + QStringList{w.Path("android.mp4")}));
+    media::MovieExtras android;
+    android.udta = QtText("\xa9xyz", "+52.5200+013.4050/") + QtText("\xa9mak", "Kamera AG") +
+                   QtText("\xa9mod", "Modell 7") + Box("CAME", QByteArray(16, '\x33'));
+    ASSERT_TRUE(media::AddMovieBoxes(w.Path("android.mp4"), android));
+    // A tagger's freeform items and a track's name.
+    ASSERT_TRUE(media::Ffmpeg(kAudio + QStringList{"-c:a", "aac", "-metadata", "title=Lied", "-metadata",
+                                                   "artist=Jemand", w.Path("music.m4a")}));
+    media::MovieExtras music;
+    music.items = media::Freeform("MusicBrainz Track Id", "0f1e2d3c-aaaa-bbbb-cccc-0123456789ab") +
+                  media::Freeform("replaygain_track_gain", "-6.20 dB");
+    music.trackNames = {"English stereo"};
+    ASSERT_TRUE(media::AddMovieBoxes(w.Path("music.m4a"), music));
+    // Named tracks, web-ready.
+    ASSERT_TRUE(media::Ffmpeg(av + QStringList{"-f", "lavfi", "-i", "sine=frequency=300:duration=2", "-map", "0",
+                                               "-map", "1", "-map", "2"} +
+                              h264 + fast + QStringList{w.Path("film.mp4")}));
+    media::MovieExtras film;
+    film.trackNames = {"Bild", "English stereo", "Commentary"};
+    ASSERT_TRUE(media::AddMovieBoxes(w.Path("film.mp4"), film));
+
+    const QStringList files{"phone.mov", "action.mp4", "android.mp4", "music.m4a", "film.mp4"};
+    std::map<QString, QByteArrayList> boxes;
+    std::map<QString, QStringList> hashes;
+    std::map<QString, bool> first;
+    for (const QString& f : files) {
+        boxes[f] = media::MovieMetadata(w.Path(f));
+        hashes[f] = media::StreamHashes(w.Path(f));
+        first[f] = MoovFirst(w.Path(f));
+        ASSERT_FALSE(hashes[f].isEmpty()) << f.toStdString();
+        w.AddVideo(f, w.Path("cover.png"));
+    }
+    const auto count = [](const QByteArrayList& list, const char* part) {
+        return std::count_if(list.begin(), list.end(), [part](const QByteArray& b) { return b.contains(part); });
+    };
+    ASSERT_EQ(count(boxes["phone.mov"], "meta "), 1);
+    ASSERT_EQ(count(boxes["action.mp4"], "HMMT"), 1);
+    ASSERT_EQ(count(boxes["music.m4a"], "----"), 2);
+    ASSERT_TRUE(first["action.mp4"] && first["film.mp4"] && !first["phone.mov"] && !first["music.m4a"]);
+    // The encoder reads the highlight marks as chapters.
+    ASSERT_FALSE(JsonOf(Ffprobe(), {"-v", "error", "-print_format", "json", "-show_chapters", w.Path("action.mp4")})
+                     .value("chapters").toArray().isEmpty());
+
+    // In place twice, saved as, and re-encoded.
+    for (const QString pass : {"red", "blue", "saved", "other"}) {
+        SCOPED_TRACE(pass.toStdString());
+        const bool saveAs = pass == "saved", other = pass == "other";
+        ASSERT_TRUE(PlacePicture(w.Path("cover.png"), saveAs ? "yellow" : pass == "blue" ? "blue" : "red", 80, 60));
+        w.form().ChSaveAs->setChecked(saveAs);
+        w.form().ChOther->setChecked(other);
+        std::map<QString, QString> sums;
+        for (const QString& f : files) sums[f] = media::Checksum(w.Path(f));
+        w.Run();
+        for (int row = 1; row <= files.size(); ++row) {
+            const QString& f = files[row - 1];
+            const QString p = saveAs ? w.Out(f) : w.Path(f);
+            SCOPED_TRACE(f.toStdString());
+            EXPECT_TRUE(other ? w.Status(row).startsWith("Ok！") : w.Status(row) == "Ok") << w.Status(row).toStdString();
+            EXPECT_EQ(media::MovieMetadata(p), boxes[f]);
+            EXPECT_EQ(MoovFirst(p), first[f]);
+            EXPECT_EQ(media::CountAttachedPictures(p), 1);
+            if (!other) EXPECT_EQ(media::StreamHashes(p), hashes[f]);
+            if (saveAs) EXPECT_EQ(media::Checksum(w.Path(f)), sums[f]);
+        }
+    }
+    EXPECT_TRUE(media::DecodesCleanly(w.Path("film.mp4")));
+    for (const QString& f : QDir(w.work.path()).entryList(QDir::Files | QDir::Hidden) +
+                                QDir(w.work.path() + "/out").entryList(QDir::Files | QDir::Hidden))
+        EXPECT_FALSE(f.startsWith(".")) << f.toStdString();
+}
+
+TEST(Containers, MatroskaTracksKeepTheirFlagsAndTheFileItsTitleAndTags) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
+    const QString make = w.Path("make");
+    ASSERT_TRUE(QDir().mkpath(make));
+    // Two sounds and two subtitles, none of them default; one forced, one
+    // for the hard of hearing; languages, names, a title and tags.
+    ASSERT_TRUE(media::Ffmpeg(kVideo + kAudio + QStringList{"-f", "lavfi", "-i", "sine=frequency=300:duration=2",
+                                                            "-map", "0", "-map", "1", "-map", "2", "-c:v", "libx264",
+                                                            "-preset", "ultrafast", "-c:a", "aac", "-shortest",
+                                                            make + "/two.mp4"}));
+    ASSERT_TRUE(WriteBytes(make + "/de.srt", "1\n00:00:00,200 --> 00:00:01,500\nHallo\n"));
+    ASSERT_TRUE(WriteBytes(make + "/en.srt", "1\n00:00:00,200 --> 00:00:01,500\nHello\n"));
+    ASSERT_TRUE(WriteBytes(make + "/tags.xml", "<?xml version=\"1.0\"?>\n<Tags><Tag><Targets></Targets><Simple>"
+                                               "<Name>ARTIST</Name><String>Jemand</String></Simple><Simple><Name>"
+                                               "COMMENT</Name><String>Kommentar</String><TagLanguage>ger"
+                                               "</TagLanguage></Simple></Tag></Tags>\n"));
+    QProcess mkvmerge;
+    mkvmerge.start("mkvmerge", {"-q", "-o", w.Path("two.mkv"), "--title", "Heimkino", "--global-tags",
+                                make + "/tags.xml", "--default-track-flag", "1:0", "--default-track-flag", "2:0",
+                                "--language", "1:ger", "--language", "2:eng", "--track-name", "2:Commentary",
+                                "--hearing-impaired-flag", "2:1", "--track-enabled-flag", "2:1", make + "/two.mp4", "--default-track-flag", "0:0",
+                                "--language", "0:ger", "--forced-display-flag", "0:1", make + "/de.srt",
+                                "--default-track-flag", "0:0", "--language", "0:eng", make + "/en.srt"});
+    ASSERT_TRUE(mkvmerge.waitForFinished(60000));
+    ASSERT_EQ(mkvmerge.exitCode(), 0) << mkvmerge.readAll().toStdString();
+    const QJsonObject view = MkvmergeView(w.Path("two.mkv"));
+    const Kept kept = KeptOf(w.Path("two.mkv"));
+    int defaults = 0;
+    for (const auto& t : view.value("tracks").toArray())
+        defaults += t.toObject().value("properties").toObject().value("default_track").toBool();
+    ASSERT_EQ(defaults, 1);  // the video's
+    w.AddVideo("two.mkv", w.Path("cover.png"));
+
+    for (const QString pass : {"red", "blue", "other"}) {
+        SCOPED_TRACE(pass.toStdString());
+        ASSERT_TRUE(PlacePicture(w.Path("cover.png"), pass == "blue" ? "blue" : "red", 80, 60));
+        w.form().ChOther->setChecked(pass == "other");
+        w.Run();
+        const QString p = w.Path("two.mkv");
+        EXPECT_TRUE(pass == "other" ? w.Status(1).startsWith("Ok！") : w.Status(1) == "Ok") << w.Status(1).toStdString();
+        EXPECT_EQ(MkvmergeView(p), view) << QJsonDocument(MkvmergeView(p)).toJson(QJsonDocument::Compact).toStdString();
+        const Kept now = KeptOf(p);
+        EXPECT_EQ(now.formatTags, kept.formatTags);
+        EXPECT_EQ(now.streams.size(), kept.streams.size());
+        if (pass != "other") EXPECT_TRUE(now == kept) << Shown(now) << "\n" << Shown(kept);
+        EXPECT_EQ(coversOf(p, true), 1);
+    }
+}
+
+TEST(Containers, TheRebuiltMovieBoxHoldsTheSourcesBoxesAndItsOwnMovedOffsets) {
+    using media::Box;
+    const QByteArray zero4(4, '\0');
+    const auto be32 = [](uint32_t v) { return QByteArray(1, char(v >> 24)) + char(v >> 16) + char(v >> 8) + char(v); };
+    const auto hdlr = [&](const char* kind) { return Box("hdlr", zero4 + zero4 + kind + QByteArray(13, '\0')); };
+    const auto track = [&](const QByteArray& offsets, int count, const QByteArray& udta) {
+        const QByteArray stbl = Box("stbl", Box("stco", zero4 + be32(count) + offsets));
+        return Box("trak", Box("tkhd", QByteArray(24, '\0')) +
+                               Box("mdia", hdlr("soun") + Box("minf", Box("smhd", QByteArray(8, '\0')) + stbl)) + udta);
+    };
+    const auto cover = [&](const QByteArray& picture) { return Box("covr", Box("data", be32(14) + zero4 + picture)); };
+    const auto meta = [&](const QByteArray& items) {
+        return Box("meta", zero4 + hdlr("mdir") + Box("ilst", items));
+    };
+    const QByteArray name = Box("udta", Box("name", "Commentary"));
+    const QByteArray title = Box("\xa9nam", Box("data", be32(1) + zero4 + "Lied"));
+    const QByteArray source = Box("moov", Box("mvhd", QByteArray(100, '\0')) + track(be32(48), 1, name) +
+                                              Box("udta", Box("FIRM", "HD9") + meta(title + cover("old")) +
+                                                              Box("HMMT", QByteArray(8, '\1'))) +
+                                              media::QuickTimeKeys({{"com.apple.quicktime.make", "Apple"}}));
+    // The encoder's: its own tags, a loci box, offsets close to 4 GiB.
+    const QByteArray output =
+        Box("moov", Box("mvhd", QByteArray(100, '\0')) + track(be32(40) + be32(0xFFFFF000u), 2, QByteArray()) +
+                        Box("udta", meta(Box("\xa9too", Box("data", be32(1) + zero4 + "Lavf")) + cover("new")) +
+                                        Box("loci", QByteArray(20, '\0'))));
+
+    const std::optional<QByteArray> moved = mp4boxes::MovieWith(source, output, false, 0x2000);
+    ASSERT_TRUE(moved.has_value());
+    probe::movie::Kept want = probe::movie::keptBoxes(source);
+    EXPECT_EQ(probe::movie::keptBoxes(*moved), want);
+    EXPECT_TRUE(moved->contains(cover("new")));
+    EXPECT_FALSE(moved->contains("old") || moved->contains("loci") || moved->contains("Lavf"));
+    // The table no longer fits 32 bits.
+    const int co64 = moved->indexOf("co64");
+    ASSERT_GT(co64, 0);
+    EXPECT_EQ(moved->mid(co64 + 8, 20), be32(2) + zero4 + be32(0x2028) + be32(1) + be32(0x1000));
+    // Offsets that would fall before the file's start, and no cover to put in.
+    EXPECT_FALSE(mp4boxes::MovieWith(source, output, false, -41).has_value());
+    EXPECT_FALSE(mp4boxes::MovieWith(source, Box("moov", Box("mvhd", QByteArray(100, '\0'))), false, 0).has_value());
+}
+
+TEST(Containers, ACutFilmKeepsItsCameraBoxesAndGetsItsChaptersFitted) {
+    BatchWindow w(true);
+    ASSERT_TRUE(w.loaded);
+    ASSERT_TRUE(w.CoverForAll(false, "cover.png", "red", 80, 60));
+    ASSERT_TRUE(WriteBytes(w.Path("chapters.txt"), ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\n"
+                                                   "title=Anfang\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\n"
+                                                   "END=2000\ntitle=Ende\n"));
+    ASSERT_TRUE(media::Ffmpeg(kVideo + kAudio +
+                              QStringList{"-f", "ffmetadata", "-i", w.Path("chapters.txt"), "-map", "0", "-map", "1",
+                                          "-map_chapters", "2", "-c:v", "libx264", "-preset", "ultrafast", "-g", "5",
+                                          "-c:a", "aac", "-shortest", w.Path("cut.mp4")}));
+    media::MovieExtras camera;
+    camera.udta = media::Box("FIRM", "HD9.01") + media::QtText("\xa9xyz", "+52.5200+013.4050/");
+    ASSERT_TRUE(media::AddMovieBoxes(w.Path("cut.mp4"), camera));
+    QByteArrayList kept;
+    for (const QByteArray& b : media::MovieMetadata(w.Path("cut.mp4")))
+        if (!b.contains("chpl")) kept << b;
+    w.AddVideo("cut.mp4", w.Path("cover.png"));
+    w.form().ChCutTime->setChecked(true);
+    w.form().TTimeCut->setText("0.5,0");
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    QByteArrayList now;
+    for (const QByteArray& b : media::MovieMetadata(w.Path("cut.mp4")))
+        if (!b.contains("chpl")) now << b;
+    EXPECT_EQ(now, kept);
+    // The second chapter starts half a second earlier, in both of the
+    // writer's chapter forms.
+    const QJsonArray chapters =
+        JsonOf(Ffprobe(), {"-v", "error", "-print_format", "json", "-show_chapters", w.Path("cut.mp4")})
+            .value("chapters").toArray();
+    ASSERT_EQ(chapters.size(), 2);
+    EXPECT_NEAR(chapters.at(1).toObject().value("start_time").toString().toDouble(), 0.5, 0.05);
+    QByteArray chpl;
+    for (const QByteArray& b : media::MovieMetadata(w.Path("cut.mp4")))
+        if (b.mid(9, 4) == "chpl") chpl = b.mid(5);
+    // Version 1: four more bytes, the count, then each start (in 100 ns) and
+    // title.
+    ASSERT_GT(chpl.size(), 26);
+    const int second = 26 + static_cast<unsigned char>(chpl[25]);
+    ASSERT_GT(chpl.size(), second + 8);
+    long long start = 0;
+    for (int i = 0; i < 8; ++i) start = start << 8 | static_cast<unsigned char>(chpl[second + i]);
+    EXPECT_NEAR(start / 1e7, 0.5, 0.05);
 }

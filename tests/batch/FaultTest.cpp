@@ -5,6 +5,7 @@
 
 #include "batch/SourceReplace.h"
 #include "platform/OwnFiles.h"
+#include "probe/FileStructure.h"
 #include "probe/MediaProbe.h"
 
 #include <QCoreApplication>
@@ -771,4 +772,31 @@ TEST(Faults, AKilledProgramLeavesNoEncoderRunning) {
     w.Run();
     EXPECT_EQ(w.Status(1), "Ok");
     EXPECT_FALSE(QFileInfo::exists(base.path() + "/program/Tmp.mp4"));
+}
+
+TEST(Faults, AWebReadyVideoWhoseMovieBoxCannotGoInFrontStaysAsItWas) {
+    // The program folder on a file system that inserts no room in a file:
+    // the encoder's result is copied with its movie box in front.
+    ScratchMount m(6000);
+    if (!m.ok()) GTEST_SKIP() << "needs the right to mount a tmpfs";
+    BatchWindow w(true, m.path());
+    ASSERT_TRUE(w.loaded);
+    InPlaceRows(w, w.work.path(), {"fast.mp4"}, 3, {640, 480}, {"-b:v", "800k", "-movflags", "+faststart"});
+    const QString p = w.Path("fast.mp4");
+    ASSERT_TRUE(probe::ReadMp4Layout(p).moovFirst);
+    const QStringList hashes = media::StreamHashes(p);
+    w.Run();
+    EXPECT_EQ(w.Status(1), "Ok");
+    EXPECT_TRUE(probe::ReadMp4Layout(p).moovFirst);
+    EXPECT_EQ(media::StreamHashes(p), hashes);
+    EXPECT_TRUE(media::DecodesCleanly(p));
+
+    // Room for the encoder's result, not for the copy.
+    const QString sum = media::Checksum(p);
+    EXPECT_FALSE(QFileInfo::exists(m.path() + "/Tmp.mp4"));  // nothing stays behind
+    ASSERT_TRUE(m.Fill("filler", static_cast<int>(QFileInfo(p).size() * 3 / 2 / 1024)));
+    w.Run();
+    EXPECT_EQ(w.Status(1), "更换失败");
+    EXPECT_EQ(media::Checksum(p), sum);
+    EXPECT_TRUE(QDir(m.path()).entryList(QStringList{".plw-*"}, QDir::Files | QDir::Hidden).isEmpty());
 }

@@ -381,3 +381,88 @@ TEST(ReadBack, TheCreationTimeAndTheChaptersComeThrough) {
         EXPECT_EQ(readback::Judge(twoPictures, good, Lasting(10)), m == Mechanism::Matroska);
     }
 }
+
+TEST(ReadBack, WhatAUserKeepsAboutAFileComesThroughAsItWas) {
+    Expectation trimmed = Lasting(10);
+    trimmed.trimmed = true;
+    // MP4: the metadata boxes, byte for byte.
+    Facts source = Video(Mechanism::Mp4);
+    source.mp4.metadata = {{"udta/FIRM", "HD9"},
+                           {"udta/chpl", "two"},
+                           {"udta/meta/ilst/----", "gain"},
+                           {"meta/keys", "make"},
+                           {"trak a1/udta", "Commentary"}};
+    const Facts mp4 = WithCover(source);
+    EXPECT_TRUE(readback::Judge(source, mp4, Lasting(10)));
+    const std::vector<std::pair<const char*, std::function<void(Facts&)>>> boxFaults{
+        {"a box lost", [](Facts& f) { f.mp4.metadata.erase(f.mp4.metadata.begin()); }},
+        {"a box changed", [](Facts& f) { f.mp4.metadata[2].second = "gain!"; }},
+        {"a box added", [](Facts& f) { f.mp4.metadata.push_back({"udta/loci", "place"}); }},
+        {"boxes swapped", [](Facts& f) { std::swap(f.mp4.metadata[0], f.mp4.metadata[2]); }},
+        {"a name on another track", [](Facts& f) { f.mp4.metadata[4].first = "trak a0/udta"; }},
+    };
+    for (const auto& [what, fault] : boxFaults) {
+        Facts f = mp4;
+        fault(f);
+        EXPECT_FALSE(readback::Judge(source, f, Lasting(10))) << what;
+        EXPECT_FALSE(readback::Judge(source, f, trimmed)) << what;
+    }
+    // A cut fits the chapter list.
+    Facts cut = mp4;
+    cut.mp4.metadata[1].second = "one";
+    EXPECT_FALSE(readback::Judge(source, cut, Lasting(10)));
+    EXPECT_TRUE(readback::Judge(source, cut, trimmed));
+
+    // Matroska: the tracks' flags, languages and names, the title and the
+    // tags, but what the writer states itself.
+    const auto track = [](const char* key, int type, bool isDefault, const char* language, const char* name = "") {
+        probe::MatroskaTrack t;
+        t.key = key;
+        t.type = type;
+        t.isDefault = isDefault;
+        t.language = language;
+        t.name = name;
+        return t;
+    };
+    const auto tag = [](const QStringList& fields) { return fields.join(QChar(0x1F)); };
+    Facts mkvSource = Video(Mechanism::Matroska);
+    mkvSource.matroska.tracks = {track("v0", 1, true, "und"), track("s0", 17, false, "ger"),
+                                 track("a0", 2, false, "ger"), track("a1", 2, false, "eng", "Commentary")};
+    mkvSource.matroska.hasTitle = true;
+    mkvSource.matroska.title = "Heimkino";
+    mkvSource.matroska.tags = {tag({"level 50", "ARTIST", "und", "1", "Jemand"}),
+                               tag({"track a0", "BPS", "und", "1", "68996"}),
+                               tag({"track a0", "DURATION", "und", "1", "00:00:02.043000000"}),
+                               tag({"chapter 0", "ARTIST", "und", "1", "Jemand"})};
+    Facts mkv = WithCover(mkvSource);
+    std::swap(mkv.matroska.tracks[1], mkv.matroska.tracks[3]);  // written in another order
+    mkv.matroska.tags = {tag({"level 50", "ARTIST", "und", "1", "Jemand"}), tag({"level 50", "ENCODER", "und", "1", "Lavf"}),
+                         tag({"track a0", "BPS", "und", "1", "68996"}),
+                         tag({"track a0", "DURATION", "und", "1", "00:00:02.023000000"}),
+                         tag({"track v0", "ENCODER", "und", "1", "Lavc libx264"}),
+                         tag({"chapter 0", "ARTIST", "und", "1", "Jemand"}),
+                         tag({"attachment cover.png", "COMMENT", "und", "1", "new"})};
+    EXPECT_TRUE(readback::Judge(mkvSource, mkv, Lasting(10)));
+    const std::vector<std::pair<const char*, std::function<void(Facts&)>>> mkvFaults{
+        {"a track made default", [](Facts& f) { f.matroska.tracks[2].isDefault = true; }},
+        {"a track made forced", [](Facts& f) { f.matroska.tracks[1].forced = true; }},
+        {"a track enabled no more", [](Facts& f) { f.matroska.tracks[1].enabled = false; }},
+        {"a language changed", [](Facts& f) { f.matroska.tracks[2].language = "eng"; }},
+        {"a name lost", [](Facts& f) { f.matroska.tracks[1].name.clear(); }},
+        {"the title taken from a tag", [](Facts& f) { f.matroska.title = "Tag Titel"; }},
+        {"the title lost", [](Facts& f) { f.matroska.hasTitle = false; }},
+        {"a tag lost", [](Facts& f) { f.matroska.tags.removeFirst(); }},
+        {"a tag's level changed", [](Facts& f) { f.matroska.tags[0].replace("level 50", "level 70"); }},
+        {"a tag on another track", [](Facts& f) { f.matroska.tags[2].replace("track a0", "track a1"); }},
+    };
+    for (const auto& [what, fault] : mkvFaults) {
+        Facts f = mkv;
+        fault(f);
+        EXPECT_FALSE(readback::Judge(mkvSource, f, Lasting(10))) << what;
+    }
+    // A cut takes chapters, and their tags, with it.
+    Facts mkvCut = mkv;
+    mkvCut.matroska.tags.removeAll(tag({"chapter 0", "ARTIST", "und", "1", "Jemand"}));
+    EXPECT_FALSE(readback::Judge(mkvSource, mkvCut, Lasting(10)));
+    EXPECT_TRUE(readback::Judge(mkvSource, mkvCut, trimmed));
+}

@@ -2,6 +2,9 @@
 #include "probe/FileStructure.h"
 #include "support/Media.h"
 #include "support/TaggedMp3.h"
+#include "support/CameraBoxes.h"
+
+#include <QProcess>
 
 #include <QFile>
 #include <QJsonArray>
@@ -488,4 +491,76 @@ TEST_F(Files, MatroskaDateAndChapters) {
     const probe::MatroskaLayout plain = probe::ReadMatroskaLayout(Path("plain.mkv"));
     EXPECT_FALSE(plain.hasDate);
     EXPECT_EQ(plain.chapters, 0);
+}
+
+TEST_F(Files, Mp4MetadataBoxesByPlaceWithoutTheCover) {
+    ASSERT_TRUE(writeBytes(Path("meta.txt"), kChapters));
+    ASSERT_TRUE(media::MakePicture(Path("c.png"), 32, 24));
+    // A cover and nothing else (no writer's name either).
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{Path("plain.mp4")}));
+    ASSERT_TRUE(media::Ffmpeg({"-i", Path("plain.mp4"), "-i", Path("c.png"), "-map", "1", "-map", "0", "-c", "copy",
+                               "-disposition:0", "attached_pic", "-map_metadata", "-1", "-fflags", "+bitexact",
+                               Path("bare.mp4")}));
+    const probe::Mp4Layout bare = probe::ReadMp4Layout(Path("bare.mp4"));
+    ASSERT_EQ(bare.covers, 1);
+    EXPECT_TRUE(bare.metadata.empty());
+
+    // Chapters (a chapter track and a chapter list), a title, named tracks.
+    ASSERT_TRUE(media::Ffmpeg(datedVideo(Path("meta.txt")) << Path("film.mp4")));
+    media::MovieExtras names;
+    names.trackNames = {"Bild", "Ton", "Kapitel"};
+    ASSERT_TRUE(media::AddMovieBoxes(Path("film.mp4"), names));
+    const probe::Mp4Layout film = probe::ReadMp4Layout(Path("film.mp4"));
+    ASSERT_TRUE(film.complete);
+    ASSERT_EQ(film.chapterTracks, std::vector<int>{2});
+    QByteArrayList places;
+    for (const auto& [place, bytes] : film.metadata) {
+        places << place;
+        EXPECT_EQ(bytes.mid(4, 4), place == "udta/meta" ? QByteArray() : place.right(4).mid(0, 4)) << place.constData();
+    }
+    // The chapter track's name goes with the track the writer makes anew.
+    EXPECT_EQ(places, (QByteArrayList{"trak v0/udta", "trak a0/udta", "udta/meta", "udta/meta/hdlr",
+                                      "udta/meta/ilst/\xa9too", "udta/chpl"}));
+    EXPECT_TRUE(film.metadata[0].second.endsWith("Bild"));
+}
+
+TEST_F(Files, MatroskaTracksTitleAndTagsByWhatTheyAimAt) {
+    ASSERT_TRUE(media::Ffmpeg(kVideo + QStringList{Path("plain.mp4")}));
+    ASSERT_TRUE(writeBytes(Path("ch.txt"), "CHAPTER01=00:00:00.000\nCHAPTER01NAME=Eins\n"));
+    ASSERT_TRUE(writeBytes(Path("tags.xml"),
+                           "<?xml version=\"1.0\"?>\n<Tags><Tag><Targets><TargetTypeValue>70</TargetTypeValue>"
+                           "<TargetType>COLLECTION</TargetType></Targets><Simple><Name>ARTIST</Name><String>Jemand"
+                           "</String><Simple><Name>URL</Name><String>http://x</String></Simple></Simple></Tag>"
+                           "</Tags>\n"));
+    ASSERT_TRUE(writeBytes(Path("track.xml"),
+                           "<?xml version=\"1.0\"?>\n<Tags><Tag><Targets></Targets><Simple><Name>COMMENT</Name>"
+                           "<String>Ton</String><TagLanguage>ger</TagLanguage><DefaultLanguage>0</DefaultLanguage>"
+                           "</Simple></Tag></Tags>\n"));
+    QProcess mkvmerge;
+    mkvmerge.start("mkvmerge", {"-q", "-o", Path("a.mkv"), "--title", "Heimkino", "--chapters", Path("ch.txt"),
+                                "--global-tags", Path("tags.xml"), "--disable-track-statistics-tags",
+                                "--default-track-flag", "1:0", "--forced-display-flag", "1:1", "--language", "1:ger",
+                                "--track-name", "1:Ton", "--hearing-impaired-flag", "1:1", "--tags", "1:" + Path("track.xml"),
+                                Path("plain.mp4")});
+    ASSERT_TRUE(mkvmerge.waitForFinished(60000));
+    ASSERT_EQ(mkvmerge.exitCode(), 0) << mkvmerge.readAll().toStdString();
+    const probe::MatroskaLayout m = probe::ReadMatroskaLayout(Path("a.mkv"));
+    ASSERT_TRUE(m.complete);
+    ASSERT_EQ(m.tracks.size(), 2u);
+    const probe::MatroskaTrack& v = m.tracks[0];
+    const probe::MatroskaTrack& a = m.tracks[1];
+    EXPECT_EQ(v.key + a.key, "v0a0");
+    EXPECT_TRUE(v.isDefault && !v.forced && !v.hearingImpaired);
+    EXPECT_EQ(v.language, "und");
+    EXPECT_TRUE(!a.isDefault && a.forced && a.hearingImpaired && !a.visualImpaired && a.original == -1);
+    EXPECT_EQ(a.language, "ger");
+    EXPECT_EQ(a.name, "Ton");
+    EXPECT_TRUE(m.hasTitle);
+    EXPECT_EQ(m.title, "Heimkino");
+    QStringList tags = m.tags;
+    tags.replaceInStrings(QChar(0x1F), "|");
+    tags.replaceInStrings(QChar(0x1E), ">");
+    tags.sort();
+    EXPECT_EQ(tags, (QStringList{"level 70 COLLECTION|ARTIST>URL|und|1|http://x", "level 70 COLLECTION|ARTIST|und|1|Jemand",
+                                 "track a0|COMMENT|ger|0|Ton"}));
 }
