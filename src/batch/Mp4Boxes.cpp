@@ -21,6 +21,7 @@ namespace mp4boxes {
 using probe::bytes::Box;
 using probe::bytes::be32;
 using probe::bytes::be64;
+using probe::bytes::childOf;
 using probe::bytes::childrenOf;
 using probe::bytes::find;
 
@@ -58,7 +59,7 @@ std::vector<Box> kidsOf(const QByteArray& d, long long from, long long to, QByte
 
 bool holdsCover(const QByteArray& d, const Box& meta) {
     for (const Box& k : childrenOf(d, probe::movie::metaChildren(d, meta), meta.end))
-        if (k.type == "ilst" && find(childrenOf(d, k.payload, k.end), "covr")) return true;
+        if (k.type == "ilst" && childOf(d, k.payload, k.end, "covr")) return true;
     return false;
 }
 
@@ -112,7 +113,7 @@ Item itemIn(const QByteArray& moov, const QByteArray& type) {
         const std::vector<Box> kids = childrenOf(moov, probe::movie::metaChildren(moov, meta), meta.end);
         const Box* ilst = find(kids, "ilst");
         if (!ilst) continue;
-        if (const Box* item = find(childrenOf(moov, ilst->payload, ilst->end), type.constData())) {
+        if (const auto item = childOf(moov, ilst->payload, ilst->end, type.constData())) {
             const Box* hdlr = find(kids, "hdlr");
             return {bytesOf(moov, *item), hdlr ? bytesOf(moov, *hdlr) : QByteArray()};
         }
@@ -122,8 +123,8 @@ Item itemIn(const QByteArray& moov, const QByteArray& type) {
 
 // The first child of moov/udta of `type`, whole; empty when there is none.
 QByteArray udtaChild(const QByteArray& moov, const char* type) {
-    if (const Box* u = find(childrenOf(moov, 8, moov.size()), "udta"))
-        if (const Box* c = find(childrenOf(moov, u->payload, u->end), type)) return bytesOf(moov, *c);
+    if (const auto u = childOf(moov, 8, moov.size(), "udta"))
+        if (const auto c = childOf(moov, u->payload, u->end, type)) return bytesOf(moov, *c);
     return {};
 }
 
@@ -209,7 +210,7 @@ std::optional<QByteArray> MovieWith(const QByteArray& source, const QByteArray& 
         for (const Box& k : udtaKids) {
             if (k.type != "meta") continue;
             const auto ilst = [&](const Box& m) {
-                return find(childrenOf(source, probe::movie::metaChildren(source, m), m.end), "ilst") != nullptr;
+                return childOf(source, probe::movie::metaChildren(source, m), m.end, "ilst").has_value();
             };
             if (!udtaMeta || (holdsCover(source, k) && !holdsCover(source, *udtaMeta)) ||
                 (ilst(k) && !ilst(*udtaMeta) && !holdsCover(source, *udtaMeta)))
@@ -245,7 +246,7 @@ std::optional<QByteArray> MovieWith(const QByteArray& source, const QByteArray& 
     const std::vector<QByteArray> srcKeys = probe::movie::trackKeys(source, srcTop);
     for (size_t i = 0; i < srcTop.size(); ++i)
         if (!srcKeys[i].isEmpty())
-            if (const Box* u = find(childrenOf(source, srcTop[i].payload, srcTop[i].end), "udta"))
+            if (const auto u = childOf(source, srcTop[i].payload, srcTop[i].end, "udta"))
                 trackUdta[srcKeys[i]] = bytesOf(source, *u);
 
     // The source's order of moov/meta and udta, for a result that has

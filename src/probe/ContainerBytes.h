@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace probe::bytes {
@@ -65,7 +66,31 @@ inline const Box* find(const std::vector<Box>& boxes, const char* type) {
         if (b.type == type) return &b;
     return nullptr;
 }
+// The list must outlive the pointer: a list made in the call is gone by the
+// next statement. childOf gives a copy instead.
+const Box* find(std::vector<Box>&& boxes, const char* type) = delete;
 
+// The first child of `type` in [from, to).
+inline std::optional<Box> childOf(const QByteArray& data, long long from, long long to, const char* type) {
+    for (const Box& b : childrenOf(data, from, to))
+        if (b.type == type) return b;
+    return std::nullopt;
+}
+
+
+// Matroska element ids more than one reader looks for.
+constexpr uint32_t kEbml = 0x1A45DFA3;
+constexpr uint32_t kSegment = 0x18538067;
+constexpr uint32_t kInfo = 0x1549A966;
+constexpr uint32_t kTracks = 0x1654AE6B;
+constexpr uint32_t kTrackEntry = 0xAE;
+constexpr uint32_t kTrackType = 0x83;
+constexpr uint32_t kChapters = 0x1043A770;
+constexpr uint32_t kEditionEntry = 0x45B9;
+constexpr uint32_t kChapterAtom = 0xB6;
+constexpr uint32_t kAttachments = 0x1941A469;
+constexpr uint32_t kAttachedFile = 0x61A7;
+constexpr uint32_t kFileName = 0x466E;
 
 struct Element {
     uint32_t id = 0;

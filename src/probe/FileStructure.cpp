@@ -130,20 +130,14 @@ struct TrackTables {
 TrackTables tablesOf(const QByteArray& moov, const Box& trak) {
     TrackTables t;
     const char* d = moov.constData();
+    const movie::TrackHead head = movie::HeadOf(moov, trak);
+    t.id = head.id;
+    t.handler = head.handler;
+    t.chapterRefs = head.chapters;
     const std::vector<Box> inTrak = childrenOf(moov, trak.payload, trak.end);
-    if (const Box* tkhd = find(inTrak, "tkhd"); tkhd && tkhd->end > tkhd->payload) {
-        const long long at = tkhd->payload + (d[tkhd->payload] == 1 ? 20 : 12);
-        if (at + 4 <= tkhd->end) t.id = be32(d + at);
-    }
-    if (const Box* tref = find(inTrak, "tref"))
-        for (const Box& r : childrenOf(moov, tref->payload, tref->end))
-            if (r.type == "chap")
-                for (long long at = r.payload; at + 4 <= r.end; at += 4) t.chapterRefs.push_back(be32(d + at));
     const Box* mdia = find(inTrak, "mdia");
     if (!mdia) return t;
     const std::vector<Box> inMdia = childrenOf(moov, mdia->payload, mdia->end);
-    if (const Box* hdlr = find(inMdia, "hdlr"); hdlr && hdlr->end - hdlr->payload >= 12)
-        t.handler = QByteArray(d + hdlr->payload + 8, 4);
     const Box* minf = find(inMdia, "minf");
     const std::vector<Box> inMinf = minf ? childrenOf(moov, minf->payload, minf->end) : std::vector<Box>();
     const Box* stbl = find(inMinf, "stbl");
@@ -263,22 +257,10 @@ bool fragmentIndexHolds(const QByteArray& mfra, const std::vector<long long>& mo
 
 // ------------------------------------------------------------- Matroska
 
-constexpr uint32_t kEbml = 0x1A45DFA3;
-constexpr uint32_t kSegment = 0x18538067;
-constexpr uint32_t kAttachments = 0x1941A469;
-constexpr uint32_t kAttachedFile = 0x61A7;
-constexpr uint32_t kFileName = 0x466E;
 constexpr uint32_t kFileMime = 0x4660;
 constexpr uint32_t kFileData = 0x465C;
-constexpr uint32_t kTracks = 0x1654AE6B;
-constexpr uint32_t kTrackEntry = 0xAE;
-constexpr uint32_t kTrackType = 0x83;
 constexpr uint32_t kCodecPrivate = 0x63A2;
-constexpr uint32_t kInfo = 0x1549A966;
 constexpr uint32_t kDateUtc = 0x4461;
-constexpr uint32_t kChapters = 0x1043A770;
-constexpr uint32_t kEditionEntry = 0x45B9;
-constexpr uint32_t kChapterAtom = 0xB6;
 constexpr uint32_t kVoid = 0xEC;
 constexpr uint32_t kCrc32 = 0xBF;
 

@@ -44,7 +44,8 @@ Edits editsOf(const QByteArray& moov, const std::vector<Box>& inTrak) {
     const Box* edts = find(inTrak, "edts");
     if (!edts) return e;
     FullBox elst;
-    if (!fullBox(moov, find(childrenOf(moov, edts->payload, edts->end), "elst"), elst)) return e;
+    const auto elstBox = childOf(moov, edts->payload, edts->end, "elst");
+    if (!fullBox(moov, elstBox ? &*elstBox : nullptr, elst)) return e;
     const long long size = elst.version == 1 ? 20 : 12;
     for (uint32_t i = 0; i < elst.count && elst.entries + (i + 1) * size <= elst.end; ++i) {
         const char* p = moov.constData() + elst.entries + i * size;
@@ -163,14 +164,8 @@ FrameTimes ReadMp4FrameTimes(const QString& path) {
 
 namespace {
 
-constexpr uint32_t kEbml = 0x1A45DFA3;
-constexpr uint32_t kSegment = 0x18538067;
-constexpr uint32_t kInfo = 0x1549A966;
 constexpr uint32_t kTimestampScale = 0x2AD7B1;
-constexpr uint32_t kTracks = 0x1654AE6B;
-constexpr uint32_t kTrackEntry = 0xAE;
 constexpr uint32_t kTrackNumber = 0xD7;
-constexpr uint32_t kTrackType = 0x83;
 constexpr uint32_t kCluster = 0x1F43B675;
 constexpr uint32_t kClusterTimestamp = 0xE7;
 constexpr uint32_t kSimpleBlock = 0xA3;

@@ -8,9 +8,6 @@ using namespace bytes;
 
 namespace {
 
-constexpr uint32_t kTracks = 0x1654AE6B;
-constexpr uint32_t kTrackEntry = 0xAE;
-constexpr uint32_t kTrackType = 0x83;
 constexpr uint32_t kTrackUid = 0x73C5;
 constexpr uint32_t kFlagEnabled = 0xB9;
 constexpr uint32_t kFlagDefault = 0x88;
@@ -22,7 +19,6 @@ constexpr uint32_t kFlagOriginal = 0x55AE;
 constexpr uint32_t kFlagCommentary = 0x55AF;
 constexpr uint32_t kLanguage = 0x22B59C;
 constexpr uint32_t kName = 0x536E;
-constexpr uint32_t kInfo = 0x1549A966;
 constexpr uint32_t kTitle = 0x7BA9;
 constexpr uint32_t kTags = 0x1254C367;
 constexpr uint32_t kTag = 0x7373;
@@ -39,14 +35,8 @@ constexpr uint32_t kTagLanguage = 0x447A;
 constexpr uint32_t kTagDefault = 0x4484;
 constexpr uint32_t kTagString = 0x4487;
 constexpr uint32_t kTagBinary = 0x4485;
-constexpr uint32_t kChapters = 0x1043A770;
-constexpr uint32_t kEditionEntry = 0x45B9;
 constexpr uint32_t kEditionUid = 0x45BC;
-constexpr uint32_t kChapterAtom = 0xB6;
 constexpr uint32_t kChapterUid = 0x73C4;
-constexpr uint32_t kAttachments = 0x1941A469;
-constexpr uint32_t kAttachedFile = 0x61A7;
-constexpr uint32_t kFileName = 0x466E;
 constexpr uint32_t kFileUid = 0x46AE;
 
 // Longer values than this (a whole book of lyrics) are read as their size.

@@ -8,22 +8,7 @@ namespace probe::movie {
 
 using namespace bytes;
 
-long long metaChildren(const QByteArray& data, const Box& meta) {
-    const long long first = meta.payload;
-    if (first + 8 <= meta.end && std::memcmp(data.constData() + first + 4, "hdlr", 4) != 0) return first + 4;
-    return first;
-}
-
-namespace {
-
-// The handler type and track id of a trak, and the ids its tref/chap names.
-struct TrackHead {
-    QByteArray handler;
-    uint32_t id = 0;
-    std::vector<uint32_t> chapters;
-};
-
-TrackHead headOf(const QByteArray& moov, const Box& trak) {
+TrackHead HeadOf(const QByteArray& moov, const Box& trak) {
     TrackHead h;
     const char* d = moov.constData();
     const std::vector<Box> inTrak = childrenOf(moov, trak.payload, trak.end);
@@ -42,6 +27,14 @@ TrackHead headOf(const QByteArray& moov, const Box& trak) {
     }
     return h;
 }
+
+long long metaChildren(const QByteArray& data, const Box& meta) {
+    const long long first = meta.payload;
+    if (first + 8 <= meta.end && std::memcmp(data.constData() + first + 4, "hdlr", 4) != 0) return first + 4;
+    return first;
+}
+
+namespace {
 
 char kindOf(const QByteArray& handler) {
     if (handler == "vide") return 'v';
@@ -84,7 +77,7 @@ std::vector<QByteArray> trackKeys(const QByteArray& moov, const std::vector<Box>
     std::vector<uint32_t> chapterIds;
     for (size_t i = 0; i < top.size(); ++i) {
         if (top[i].type != "trak") continue;
-        heads[i] = headOf(moov, top[i]);
+        heads[i] = HeadOf(moov, top[i]);
         chapterIds.insert(chapterIds.end(), heads[i].chapters.begin(), heads[i].chapters.end());
     }
     std::vector<QByteArray> keys(top.size());
@@ -116,7 +109,7 @@ Kept keptBoxes(const QByteArray& moov) {
         } else if (b.type == "meta") {
             addMeta(moov, b, "meta", out);
         } else if (b.type == "trak" && !keys[i].isEmpty()) {
-            if (const Box* udta = find(childrenOf(moov, b.payload, b.end), "udta"))
+            if (const auto udta = childOf(moov, b.payload, b.end, "udta"))
                 out.emplace_back("trak " + keys[i] + "/udta", bytesOf(moov, *udta));
         }
     }

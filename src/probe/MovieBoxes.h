@@ -16,6 +16,15 @@ namespace probe::movie {
 
 using bytes::Box;
 
+// What a track box says of itself: its handler, its id and the tracks it
+// names as its chapters (tref/chap).
+struct TrackHead {
+    QByteArray handler;
+    uint32_t id = 0;
+    std::vector<uint32_t> chapters;
+};
+TrackHead HeadOf(const QByteArray& moov, const Box& trak);
+
 // Where a meta box's children begin: ISO meta boxes carry a version and
 // flags, QuickTime's do not.
 long long metaChildren(const QByteArray& data, const Box& meta);
