@@ -127,9 +127,14 @@ int main(int argc, char** argv) {
     // Other encoders on the machine lengthen the run's waits (it waits for
     // every encoder by name) but not the plain loop, and the disk is shared:
     // run a few rounds and report the median one, with the machine's load.
+    // Arguments: rounds; then "mp4" or "mp3", and "out" or "in", to measure
+    // one kind or one layout only.
     const int rounds = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
+    const QString only = argc > 2 ? QString(argv[2]) : QString();
+    const QString where = argc > 3 ? QString(argv[3]) : QString();
     for (const QString& kind : {master, song})
     for (const bool inPlace : {false, true}) {
+        if ((!only.isEmpty() && !kind.endsWith(only)) || (!where.isEmpty() && (where == "in") != inPlace)) continue;
         measure(inPlace, kind, cover);  // warm the caches
         std::vector<Result> all;
         for (int i = 0; i < rounds; ++i) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <csignal>
+#include <pthread.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,8 +72,8 @@ int LinuxShell::spawn(const QString& program, const QStringList& args, const QSt
     if (!info.exists()) return 2;
     if (!info.isExecutable() || info.isDir()) return 5;
 
-    // Everything the child needs is made before the fork: between fork and
-    // exec it may only make system calls.
+    // Everything the child needs is made before it is started: it shares our
+    // memory until its exec and may only make system calls.
     const QByteArray exe = QFile::encodeName(path);
     std::vector<QByteArray> store;
     store.push_back(exe);
@@ -82,45 +83,39 @@ int LinuxShell::spawn(const QString& program, const QStringList& args, const QSt
     argv.push_back(nullptr);
     const QByteArray wd = QFile::encodeName(workDir);
     const pid_t parent = ::getpid();
-    sigset_t none;
+    sigset_t all, none, old;
+    sigfillset(&all);
     sigemptyset(&none);
 
-    // The child tells through this pipe why exec failed; a successful exec
-    // closes it unwritten.
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return 31;
-    const pid_t child = ::fork();
-    if (child < 0) {
-        ::close(report[0]);
-        ::close(report[1]);
-        return 31;
-    }
+    // vfork rather than fork: a large program's memory is not copied for a
+    // child that only execs. No signal handler may run in the child, on our
+    // stack, before its exec: they wait until it has gone.
+    volatile int error = 0;
+    ::pthread_sigmask(SIG_SETMASK, &all, &old);
+    const pid_t child = ::vfork();
     if (child == 0) {
-        int error = 0;
         // Killed with us, even when we are killed: an encoder must not go on
         // writing for a program that is gone. (It follows the thread that
-        // forks; encoders are started from the window's thread.)
-        if (tied && (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)) ::_exit(127);
+        // starts it; encoders are started from the window's thread.)
+        if (tied && (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)) {
+            error = ECHILD;
+            ::_exit(127);
+        }
         if (!tied) ::setsid();
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         const int in = ::open("/dev/null", O_RDONLY);
         const int out = ::open("/dev/null", O_WRONLY);
         if (in < 0 || out < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0) error = EIO;
         if (!error && !wd.isEmpty() && ::chdir(wd.constData()) != 0) error = errno;
         if (!error) {
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
             ::execve(exe.constData(), argv.data(), environ);
             error = errno;
         }
-        (void)!::write(report[1], &error, sizeof error);
         ::_exit(127);
     }
-    ::close(report[1]);
-    int error = 0;
-    ssize_t got;
-    do got = ::read(report[0], &error, sizeof error);
-    while (got < 0 && errno == EINTR);
-    ::close(report[0]);
-    if (got == static_cast<ssize_t>(sizeof error)) {
+    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    if (child < 0) return 31;
+    if (error) {
         ::waitpid(child, nullptr, 0);
         return error == ENOENT ? 2 : 31;
     }
