@@ -59,6 +59,15 @@ QString textAt(QFile& f, const Element& e) {
     return QString::fromUtf8(b);
 }
 
+// The value of the first child `id` of `parent` (a uid); 0 when it has none.
+uint64_t uidIn(QFile& f, const Element& parent, uint32_t id) {
+    uint64_t uid = 0;
+    eachChild(f, parent, [&](const Element& c) {
+        if (c.id == id && uid == 0) uid = unsignedAt(f, c);
+    });
+    return uid;
+}
+
 char kindOf(int type) {
     switch (type) {
     case 1: return 'v';
@@ -90,11 +99,7 @@ void MatroskaMetadataReader::Read(QFile& f, const Element& e) {
     case kChapters:
         eachChild(f, e, [&](const Element& edition) {
             if (edition.id != kEditionEntry) return;
-            uint64_t uid = 0;
-            eachChild(f, edition, [&](const Element& c) {
-                if (c.id == kEditionUid) uid = unsignedAt(f, c);
-            });
-            editions_.push_back(uid);
+            editions_.push_back(uidIn(f, edition, kEditionUid));
             ReadChapterIds(f, edition, 0);
         });
         break;
@@ -193,11 +198,7 @@ void MatroskaMetadataReader::ReadChapterIds(QFile& f, const Element& parent, int
     if (depth > 16) return;
     eachChild(f, parent, [&](const Element& atom) {
         if (atom.id != kChapterAtom) return;
-        uint64_t uid = 0;
-        eachChild(f, atom, [&](const Element& c) {
-            if (c.id == kChapterUid) uid = unsignedAt(f, c);
-        });
-        chapters_.push_back(uid);
+        chapters_.push_back(uidIn(f, atom, kChapterUid));
         ReadChapterIds(f, atom, depth + 1);
     });
 }
